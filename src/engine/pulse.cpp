@@ -1,0 +1,46 @@
+#include "engine/pulse.hpp"
+
+#include <cstring>
+
+#include "driver/console.hpp"
+#include "driver/live.hpp"
+#include "driver/settings.hpp"
+#include "sinks/aufile.hpp"
+#include "sinks/vocfile.hpp"
+
+int ConvSB(int n) { return static_cast<int>(engine.cycle * n + 0.5); }
+
+int PauseSamples(int tzx_pause) {
+  // The product is formed in single precision, as stored conversions expect:
+  // 65535 ms at 48000 Hz is 3145679 samples, not 3145680.
+  float product = static_cast<float>(tzx_pause) * static_cast<float>(settings.freq);
+  return static_cast<int>(static_cast<double>(product) / 1000.0);
+}
+
+void PauseSB(unsigned char amp, int tzx_pause) { PlaySB(amp, PauseSamples(tzx_pause)); }
+
+void ToggleAmp() { engine.amp = (engine.amp == kLow) ? kHigh : kLow; }
+
+void PlaySB(unsigned char amp, int len) {
+  if (len <= 0) return;
+  if (settings.voc || settings.au) {
+    // A conversion never grows past what the AU header can count; this also
+    // bounds the disk space any tape can take, however it loops.
+    if (engine.samples + static_cast<uint64_t>(len) > settings.max_samples)
+      Error(strprintf("The output grew too long: a sound file holds at most %llu samples!",
+                      static_cast<unsigned long long>(settings.max_samples)));
+    engine.samples += static_cast<uint64_t>(len);
+    if (settings.voc) PlayVOC(amp, len);
+    else PlayAU(amp, len);
+    return;
+  }
+  engine.samples += static_cast<uint64_t>(len);
+  while (len > 0) {
+    int n = kStageSize - engine.buf_index;
+    if (n > len) n = len;
+    std::memset(engine.audio_buffer + engine.buf_index, amp, static_cast<size_t>(n));
+    engine.buf_index += n;
+    len -= n;
+    if (engine.buf_index == kStageSize) flushSBBuffer();
+  }
+}

@@ -1,0 +1,136 @@
+// Runs the built program as a child process, as a user would: arguments,
+// bytes on standard input, captured standard output and error, the exit
+// status, and a time limit so that a hang fails the test instead of the suite.
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#ifndef REELWRIGHT_BIN
+#error "REELWRIGHT_BIN must name the program under test"
+#endif
+
+namespace harness {
+
+struct Result {
+  int status = -1;      // exit status, or -1 when ended by a signal or the time limit
+  int signal = 0;       // the signal that ended it, if any
+  bool timed_out = false;
+  std::string out;      // standard output
+  std::string err;      // standard error
+};
+
+struct Options {
+  std::string input;                 // bytes on standard input (then end of input)
+  std::string cwd;                   // working directory, if not the current one
+  std::vector<std::string> env;      // extra NAME=value settings
+  double seconds = 30;               // time limit
+};
+
+inline Result run(const std::vector<std::string> &args, const Options &opt = {}) {
+  int in[2], out[2], err[2];
+  if (pipe(in) || pipe(out) || pipe(err)) std::abort();
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(in[0], 0), dup2(out[1], 1), dup2(err[1], 2);
+    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+    if (!opt.cwd.empty() && chdir(opt.cwd.c_str()) != 0) _exit(127);
+    for (const auto &e : opt.env) putenv(const_cast<char *>(e.c_str()));
+    std::vector<char *> argv;
+    std::string prog = REELWRIGHT_BIN;
+    argv.push_back(prog.data());
+    std::vector<std::string> copy = args;
+    for (auto &a : copy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(prog.c_str(), argv.data());
+    _exit(127);
+  }
+  close(in[0]), close(out[1]), close(err[1]);
+  signal(SIGPIPE, SIG_IGN);
+  // Feed the input, then close it, while draining both outputs.
+  Result r;
+  size_t fed = 0;
+  int fdin = in[1];
+  if (opt.input.empty()) close(fdin), fdin = -1;
+  else fcntl(fdin, F_SETFL, O_NONBLOCK);
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(opt.seconds);
+  bool out_open = true, err_open = true;
+  while (out_open || err_open) {
+    std::vector<pollfd> fds;
+    if (out_open) fds.push_back({out[0], POLLIN, 0});
+    if (err_open) fds.push_back({err[0], POLLIN, 0});
+    if (fdin >= 0) fds.push_back({fdin, POLLOUT, 0});
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      r.timed_out = true;
+      break;
+    }
+    poll(fds.data(), fds.size(), 100);
+    for (auto &p : fds) {
+      if (!p.revents) continue;
+      if (p.fd == fdin) {
+        ssize_t n = write(fdin, opt.input.data() + fed, opt.input.size() - fed);
+        if (n > 0) fed += static_cast<size_t>(n);
+        if (n < 0 || fed == opt.input.size()) close(fdin), fdin = -1;
+        continue;
+      }
+      char buf[65536];
+      ssize_t n = read(p.fd, buf, sizeof buf);
+      std::string &dst = (p.fd == out[0]) ? r.out : r.err;
+      if (n > 0) dst.append(buf, static_cast<size_t>(n));
+      else (p.fd == out[0] ? out_open : err_open) = false;
+    }
+  }
+  if (fdin >= 0) close(fdin);
+  close(out[0]), close(err[0]);
+  int st = 0;
+  waitpid(pid, &st, 0);
+  if (WIFEXITED(st) && !r.timed_out) r.status = WEXITSTATUS(st);
+  if (WIFSIGNALED(st) && !r.timed_out) r.signal = WTERMSIG(st);
+  return r;
+}
+
+// A fresh directory, removed with everything in it at the end of the test.
+class TempDir {
+ public:
+  TempDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "reelwright-test-XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) std::abort();
+    path_ = tmpl;
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  TempDir(const TempDir &) = delete;
+  TempDir &operator=(const TempDir &) = delete;
+  std::string file(const std::string &name) const { return (std::filesystem::path(path_) / name).string(); }
+  const std::string &path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+inline std::string read_file(const std::string &path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+inline bool exists(const std::string &path) { return std::filesystem::exists(path); }
+
+// The banner every run starts with.
+inline const std::string kBanner =
+    "\nSpoolkit - reelwright , TZX to VOC Converter and TZX Info v0.12b for Mac OS X\n";
+
+}  // namespace harness
