@@ -3,6 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+
+#include "driver/settings.hpp"
+#include "sinks/filesink.hpp"
 
 constexpr int kLow = 16;
 constexpr int kHigh = 240;
@@ -19,10 +23,84 @@ inline Engine engine;
 
 // Samples for n T-states: cycle * n + 0.5, truncated.
 int ConvSB(int n);
-// len samples of the byte value `amp` into the open sink.
-void PlaySB(unsigned char amp, int len);
+// The general path of PlaySB: any run, into whichever sink is selected.
+void PlayRun(unsigned char amp, int len);
+
+// len samples of the byte value `amp` into the open sink. Pulses are short
+// and many, so the common case is kept inline.
+inline void PlaySB(unsigned char amp, int len) {
+  if (filesink.open != FileKind::none && engine.samples + static_cast<uint64_t>(len) <= settings.max_samples &&
+      AppendShortRun(amp, len)) {
+    engine.samples += static_cast<uint64_t>(len);
+    return;
+  }
+  PlayRun(amp, len);
+}
 // A pause of tzx_pause milliseconds at level amp.
 void PauseSB(unsigned char amp, int tzx_pause);
 // Samples PauseSB emits for a pause of the given milliseconds.
 int PauseSamples(int tzx_pause);
-void ToggleAmp();
+inline void ToggleAmp() { engine.amp = (engine.amp == kLow) ? kHigh : kLow; }
+
+// Pulses in a tight loop: a pulse is PlaySB(amp, n) followed by ToggleAmp().
+// For the tens of millions of short pulses of a conversion, the writer keeps
+// the level, the fill mark of the file sink's buffer and the sample count in
+// locals while it works and hands them back when it is done (or before any
+// run takes the general path), so each short pulse costs one fixed-size
+// store into the buffer.
+class PulseWriter {
+ public:
+  PulseWriter() { load(); }
+  ~PulseWriter() { store(); }
+  PulseWriter(const PulseWriter &) = delete;
+  PulseWriter &operator=(const PulseWriter &) = delete;
+
+  void pulse(int n) {
+    if (n > 0 && n <= 32 && pos_ + n < cap_ && samples_ + static_cast<uint64_t>(n) <= max_) {
+      std::memset(buf_ + pos_, level_, 32);
+      pos_ += n;
+      samples_ += static_cast<uint64_t>(n);
+    } else {
+      store();
+      PlaySB(static_cast<unsigned char>(level_), n);
+      load();
+    }
+    level_ = level_ == kLow ? kHigh : kLow;
+  }
+
+ private:
+  void load() {
+    level_ = engine.amp;
+    samples_ = engine.samples;
+    max_ = settings.max_samples;
+    if (filesink.open != FileKind::none) {
+      buf_ = filesink.vocbuf.data();
+      pos_ = filesink.vocpos;
+      cap_ = filesink.vocbuflen;
+    } else {
+      buf_ = nullptr;
+      pos_ = cap_ = 0;  // no file sink: every pulse takes the general path
+    }
+    start_ = pos_;
+    held_ = true;
+  }
+  // Hands the locals back (once: after a general-path run that failed, the
+  // globals are newer than the locals and stay as they are).
+  void store() {
+    if (!held_) return;
+    held_ = false;
+    engine.amp = level_;
+    if (buf_) {
+      if (filesink.open == FileKind::au)
+        auhead.dataSize = static_cast<int>(static_cast<unsigned>(auhead.dataSize) + static_cast<unsigned>(pos_ - start_));
+      filesink.vocpos = pos_;
+      engine.samples = samples_;
+    }
+  }
+
+  bool held_ = false;
+  int level_ = kLow;
+  unsigned char *buf_ = nullptr;
+  int pos_ = 0, cap_ = 0, start_ = 0;
+  uint64_t samples_ = 0, max_ = 0;
+};

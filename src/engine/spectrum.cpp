@@ -19,26 +19,24 @@ int data_inside(Body body, size_t off, unsigned declared) {
   return static_cast<int>(declared < avail ? declared : avail);
 }
 
-void pulse(int n) {
-  PlaySB(static_cast<unsigned char>(engine.amp), n);
-  ToggleAmp();
-}
-
-void play_data_bits() {
-  params.datapos = 0;
-  while (params.datalen != 0) {
-    params.bitcount = params.datalen == 1 ? params.lastbyte : 8;
-    params.databyte = params.data[params.datapos];
-    while (params.bitcount != 0) {
-      params.sb_bit = (params.databyte & 0x80) ? params.sb_bit1 : params.sb_bit0;
-      pulse(params.sb_bit);
-      pulse(params.sb_bit);
-      params.databyte = static_cast<unsigned char>(params.databyte << 1);
-      params.bitcount--;
+// The data bytes, most significant bit first, each bit two pulses of its
+// length; of the last byte only its first `lastbyte` bits.
+void play_data_bits(PulseWriter &out) {
+  const int bit0 = params.sb_bit0, bit1 = params.sb_bit1;
+  const unsigned char *data = params.data;
+  for (int pos = 0, left = params.datalen; left != 0; pos++, left--) {
+    int bits = left == 1 ? params.lastbyte : 8;
+    unsigned databyte = data[pos];
+    for (; bits != 0; bits--) {
+      int n = (databyte & 0x80) ? bit1 : bit0;
+      out.pulse(n);
+      out.pulse(n);
+      databyte = (databyte << 1) & 0xFF;
     }
-    params.datapos++;
-    params.datalen--;
   }
+  params.datapos = params.datalen;
+  params.datalen = 0;
+  params.bitcount = 0;
 }
 
 }  // namespace
@@ -125,14 +123,15 @@ void PlaySpectrumBlock(int id) {
   switch (id) {
     case 0x10:
     case 0x11:
-    case 0x14:
-      while (p.pilot != 0) {
-        pulse(p.sb_pilot);
-        p.pilot--;
+    case 0x14: {
+      {
+        PulseWriter out;
+        for (int n = p.pilot, len = p.sb_pilot; n != 0; n--) out.pulse(len);
+        p.pilot = 0;
+        if (p.sb_sync1 != 0) out.pulse(p.sb_sync1);
+        if (p.sb_sync2 != 0) out.pulse(p.sb_sync2);
+        play_data_bits(out);
       }
-      if (p.sb_sync1 != 0) pulse(p.sb_sync1);
-      if (p.sb_sync2 != 0) pulse(p.sb_sync2);
-      play_data_bits();
       if (p.tzx_pause != 0) {
         // The first millisecond keeps the level the data ended on.
         PauseSB(static_cast<unsigned char>(engine.amp), 1);
@@ -140,20 +139,23 @@ void PlaySpectrumBlock(int id) {
         if (p.tzx_pause > 1) PauseSB(kLow, p.tzx_pause - 1);
       }
       break;
-    case 0x12:
-      while (p.pilot != 0) {
-        pulse(p.sb_pilot);
-        p.pilot--;
-      }
+    }
+    case 0x12: {
+      PulseWriter out;
+      for (int n = p.pilot, len = p.sb_pilot; n != 0; n--) out.pulse(len);
+      p.pilot = 0;
       break;
-    case 0x13:
+    }
+    case 0x13: {
+      PulseWriter out;
       for (int i = 0; i < p.pilot; i++) {
         p.sb_pulse = ConvSB(Get2(p.data));
-        pulse(p.sb_pulse);
+        out.pulse(p.sb_pulse);
         p.data += 2;
       }
       p.pilot = 0;
       break;
+    }
     case 0x15:
       p.datapos = 0;
       while (p.datalen != 0) {

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <vector>
+
+#include "sinks/au-file.hpp"
 
 enum class FileKind { none, voc, au };
 
@@ -15,6 +18,20 @@ struct FileSink {
   FileKind open = FileKind::none;     // which writer has the file open
 };
 inline FileSink filesink;
+inline SNDSoundStruct auhead;  // the AU header, completed when the file is closed
+
+// The short-run path of the file writers: a run of at most 32 samples that
+// leaves the buffer short of full goes straight into it with one fixed-size
+// store (the buffer has room past its end for that). Returns false when the
+// run needs the general path.
+inline bool AppendShortRun(unsigned char amp, int len) {
+  if (len <= 0 || len > 32 || filesink.vocpos + len >= filesink.vocbuflen) return false;
+  std::memset(filesink.vocbuf.data() + filesink.vocpos, amp, 32);
+  filesink.vocpos += len;
+  if (filesink.open == FileKind::au)
+    auhead.dataSize = static_cast<int>(static_cast<unsigned>(auhead.dataSize) + static_cast<unsigned>(len));
+  return true;
+}
 
 // Allocates the buffer and creates fout (0660, truncated).
 void OpenOutputFile();

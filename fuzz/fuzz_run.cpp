@@ -1,0 +1,75 @@
+// Coverage-guided fuzz target: a whole run of the program, in-process, on the
+// fuzzer's bytes as the tape image.
+//
+// The first byte picks the run: bit 0 "-p"; bits 1-2 the rate (44100, 30303
+// with "-voc", 8000, 3500000); bit 3 "-128"; bits 4-6 how many of the next
+// bytes are keys on standard input. The rest is the tape image. Every input
+// is run three times: "-info", "-one -x", and a conversion whose sound file
+// goes to /dev/null, with a low output limit so that looping tapes end fast.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "driver/console.hpp"
+#include "driver/run.hpp"
+#include "driver/settings.hpp"
+
+namespace {
+
+FILE *null_out() {
+  static FILE *f = std::fopen("/dev/null", "w");
+  return f;
+}
+
+void run(std::vector<std::string> args, const uint8_t *keys, size_t nkeys) {
+  std::vector<char *> argv;
+  for (auto &a : args) argv.push_back(a.data());
+  ResetState();
+  settings.max_samples = 1u << 20;
+  console.out = null_out();
+  // fmemopen wants a non-empty buffer; an empty one reads as end of input.
+  static char empty = 0;
+  console.in = fmemopen(nkeys ? const_cast<uint8_t *>(keys) : reinterpret_cast<uint8_t *>(&empty), nkeys ? nkeys : 1,
+                        "r");
+  if (!nkeys) std::fgetc(console.in);
+  RunReelwright(static_cast<int>(argv.size()), argv.data());
+  std::fclose(console.in);
+  console.in = stdin;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  if (size < 1) return 0;
+  const unsigned sel = data[0];
+  size_t nkeys = (sel >> 4) & 7;
+  if (nkeys > size - 1) nkeys = size - 1;
+  const uint8_t *keys = data + 1;
+  const uint8_t *image = data + 1 + nkeys;
+  const size_t image_size = size - 1 - nkeys;
+
+  static int fd = memfd_create("tape", 0);
+  if (ftruncate(fd, 0) != 0 || pwrite(fd, image, image_size, 0) != static_cast<ssize_t>(image_size)) return 0;
+  const std::string tape = "/proc/self/fd/" + std::to_string(fd);
+
+  std::vector<std::string> paging;
+  if (sel & 1) paging.push_back("-p");
+  std::vector<std::string> a = {"reelwright", "-info", tape};
+  a.insert(a.end(), paging.begin(), paging.end());
+  run(a, keys, nkeys);
+
+  a = {"reelwright", "-one", "-x", tape};
+  a.insert(a.end(), paging.begin(), paging.end());
+  run(a, keys, nkeys);
+
+  static const char *const kRates[4] = {"44100", "30303", "8000", "3500000"};
+  const unsigned rate = (sel >> 1) & 3;
+  a = {"reelwright", rate == 1 ? "-voc" : "-au", "-freq", kRates[rate], tape, "/dev/null"};
+  if (sel & 8) a.push_back("-128");
+  run(a, keys, nkeys);
+  return 0;
+}
