@@ -27,7 +27,8 @@ void live_stop() {
 
 void ignored(const char *what) {
   say("\n-- Warning: Block %d %s - ignored!\n", tape.curr + 1, what);
-  settings.line += 2;
+  // A replay can meet the same ignored block any number of times.
+  if (settings.line < 1000000) settings.line += 2;
 }
 
 // Moves the loop so that its next step lands on block `target` (an index).

@@ -1,6 +1,7 @@
 #include "sinks/filesink.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -17,11 +18,19 @@
 namespace {
 
 [[noreturn]] void write_failed(const char *what, int err) {
-  // The file cannot be finished any more: give it up, then report.
-  if (filesink.ofh >= 0) close(filesink.ofh);
+  // The file cannot be finished any more, so it would stay a broken sound
+  // file: a regular file is removed (never a device such as /dev/full).
+  bool removed = false;
+  if (filesink.ofh >= 0) {
+    struct stat st;
+    bool regular = fstat(filesink.ofh, &st) == 0 && S_ISREG(st.st_mode);
+    close(filesink.ofh);
+    removed = regular && unlink(settings.fout.c_str()) == 0;
+  }
   filesink.ofh = -1;
   filesink.open = FileKind::none;
-  Error(strprintf("Cannot %s %s: %s", what, settings.fout.c_str(), std::strerror(err)));
+  Error(strprintf("Cannot %s %s: %s%s", what, settings.fout.c_str(), std::strerror(err),
+                  removed ? " (the unfinished file is removed)" : ""));
 }
 
 }  // namespace

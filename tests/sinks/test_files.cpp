@@ -157,6 +157,19 @@ TEST(Conversion, WriteFailuresEndWithErrorNamingTheFile) {
     }
   }
   EXPECT_FALSE(harness::exists(missing));
+  EXPECT_TRUE(harness::exists("/dev/full"));
+
+  // A disk that fills up halfway: the unfinished file is not left behind.
+  harness::Options small;
+  small.file_size_limit = 100000;
+  for (const char *sw : {"-voc", "-au"}) {
+    const std::string out = dir.file("full.out");
+    harness::Result r = harness::run({sw, "-freq", "400000", tape, out}, small);
+    EXPECT_EQ(r.status, 1) << sw;
+    EXPECT_NE(ErrorLine(r.out).find(out + ": File too large (the unfinished file is removed)"), std::string::npos)
+        << r.out;
+    EXPECT_FALSE(harness::exists(out)) << sw;
+  }
 }
 
 }  // namespace

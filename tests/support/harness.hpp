@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,6 +37,7 @@ struct Options {
   std::string cwd;                   // working directory, if not the current one
   std::vector<std::string> env;      // extra NAME=value settings
   double seconds = 30;               // time limit
+  long file_size_limit = 0;          // largest file the program may write, if set
 };
 
 inline Result run(const std::vector<std::string> &args, const Options &opt = {}) {
@@ -47,6 +49,12 @@ inline Result run(const std::vector<std::string> &args, const Options &opt = {})
     for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
     if (!opt.cwd.empty() && chdir(opt.cwd.c_str()) != 0) _exit(127);
     for (const auto &e : opt.env) putenv(const_cast<char *>(e.c_str()));
+    if (opt.file_size_limit > 0) {
+      // Writes past the limit then fail as on a full disk.
+      rlimit lim{static_cast<rlim_t>(opt.file_size_limit), static_cast<rlim_t>(opt.file_size_limit)};
+      setrlimit(RLIMIT_FSIZE, &lim);
+      signal(SIGXFSZ, SIG_IGN);
+    }
     std::vector<char *> argv;
     std::string prog = REELWRIGHT_BIN;
     argv.push_back(prog.data());
