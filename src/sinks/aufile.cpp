@@ -35,19 +35,11 @@ void InitAU() {
   filesink.vocpos = 0;
 }
 
+static void write_full_buffer() { WriteOut(filesink.vocbuf.data(), static_cast<size_t>(filesink.vocbuflen)); }
+
 void PlayAU(unsigned char amp, int len) {
   auhead.dataSize = static_cast<int>(static_cast<unsigned>(auhead.dataSize) + static_cast<unsigned>(len));
-  while (len > 0) {
-    int n = filesink.vocbuflen - filesink.vocpos;
-    if (n > len) n = len;
-    std::memset(filesink.vocbuf.data() + filesink.vocpos, amp, static_cast<size_t>(n));
-    filesink.vocpos += n;
-    len -= n;
-    if (filesink.vocpos == filesink.vocbuflen) {
-      WriteOut(filesink.vocbuf.data(), static_cast<size_t>(filesink.vocbuflen));
-      filesink.vocpos = 0;
-    }
-  }
+  AppendRun(amp, len, write_full_buffer);
 }
 
 void StopAU() {

@@ -35,6 +35,20 @@ namespace {
 
 }  // namespace
 
+void AppendRun(unsigned char amp, int len, void (*write_full)()) {
+  while (len > 0) {
+    int n = filesink.vocbuflen - filesink.vocpos;
+    if (n > len) n = len;
+    std::memset(filesink.vocbuf.data() + filesink.vocpos, amp, static_cast<size_t>(n));
+    filesink.vocpos += n;
+    len -= n;
+    if (filesink.vocpos == filesink.vocbuflen) {
+      write_full();
+      filesink.vocpos = 0;
+    }
+  }
+}
+
 void OpenOutputFile() {
   try {
     filesink.vocbuf.assign(static_cast<size_t>(filesink.vocbuflen) + 256, 0);

@@ -33,6 +33,10 @@ inline bool AppendShortRun(unsigned char amp, int len) {
   return true;
 }
 
+// Appends len samples of value amp to the buffer; each time it is full,
+// write_full() writes it out (the buffer is then empty again).
+void AppendRun(unsigned char amp, int len, void (*write_full)());
+
 // Allocates the buffer and creates fout (0660, truncated).
 void OpenOutputFile();
 // Writes n bytes to the output file; a failure ends the run with an Error

@@ -47,21 +47,15 @@ void InitVOC() {
   filesink.vocpos = 0;
 }
 
-void PlayVOC(unsigned char amp, int len) {
-  while (len > 0) {
-    int n = filesink.vocbuflen - filesink.vocpos;
-    if (n > len) n = len;
-    std::memset(filesink.vocbuf.data() + filesink.vocpos, amp, static_cast<size_t>(n));
-    filesink.vocpos += n;
-    len -= n;
-    if (filesink.vocpos == filesink.vocbuflen) {
-      vocstart[1] = vocstart[2] = 0xFF;
-      vocstart[3] = 0x00;
-      WriteOut2(vocstart, 4, filesink.vocbuf.data(), static_cast<size_t>(filesink.vocbuflen));
-      filesink.vocpos = 0;
-    }
-  }
+// A full buffer is written as a continuation block the moment its last
+// sample arrives.
+static void write_full_block() {
+  vocstart[1] = vocstart[2] = 0xFF;
+  vocstart[3] = 0x00;
+  WriteOut2(vocstart, 4, filesink.vocbuf.data(), static_cast<size_t>(filesink.vocbuflen));
 }
+
+void PlayVOC(unsigned char amp, int len) { AppendRun(amp, len, write_full_block); }
 
 void StopVOC() {
   if (filesink.vocpos != 0) {

@@ -15,8 +15,6 @@ using samples::HIGH;
 using samples::LOW;
 using samples::Stream;
 
-std::string tone_text(int pulses) { return fmt("    Pure Tone             Length: %5d\n", pulses); }
-
 // A pure tone of `count` pulses of `tstates` each, at the stream's level.
 void tone(Stream &s, int rate, int tstates, int count) {
   for (int i = 0; i < count; i++) s.pulse(samples::conv(rate, tstates));
@@ -52,9 +50,9 @@ TEST(FlowConversion, JumpsForwardAndBackFollowTheirDistances) {
   auto c = expect::convert(t, {"-au"}, "out.au");
   // Played order 1, 2, 4, 3, 6: block 5 is jumped over.
   EXPECT_EQ(c.run.status, 0);
-  EXPECT_EQ(c.run.out, expect::au_head(6) + block(1) + tone_text(1) + block(2) +
+  EXPECT_EQ(c.run.out, expect::au_head(6) + block(1) + expect::tone_line(1) + block(2) +
                            "    Jump Relative: 2 (To Block 4)\n" + block(4) + "    Jump Relative: -1 (To Block 3)\n" +
-                           block(3) + "    Jump Relative: 3 (To Block 6)\n" + block(6) + tone_text(3));
+                           block(3) + "    Jump Relative: 3 (To Block 6)\n" + block(6) + expect::tone_line(3));
   Stream s;
   tone(s, 44100, 700, 1);
   tone(s, 44100, 2100, 3);
@@ -65,12 +63,12 @@ TEST(FlowConversion, LoopPlaysItsBlocksThreeTimes) {
   tzx::Tzx t;
   t.loop(3).tone(700, 1).tone(1400, 2).loop_end().tone(2100, 1);
   auto c = expect::convert(t, {"-au"}, "out.au");
-  std::string body = block(2) + tone_text(1) + block(3) + tone_text(2);
+  std::string body = block(2) + expect::tone_line(1) + block(3) + expect::tone_line(2);
   EXPECT_EQ(c.run.status, 0);
   EXPECT_EQ(c.run.out, expect::au_head(5) + block(1) + "    Loop Start, Counter: 3\n" + body + block(4) +
                            "    Loop End, Still To Go 2 Time(s)!\n" + body + block(4) +
                            "    Loop End, Still To Go 1 Time(s)!\n" + body + block(4) + "    Loop End, Finished\n" +
-                           block(5) + tone_text(1));
+                           block(5) + expect::tone_line(1));
   Stream s;
   for (int i = 0; i < 3; i++) tone(s, 44100, 700, 1), tone(s, 44100, 1400, 2);
   tone(s, 44100, 2100, 1);
@@ -83,10 +81,10 @@ TEST(FlowConversion, CallSequenceRunsBothCallsThenGoesOn) {
   auto c = expect::convert(t, {"-au"}, "out.au");
   EXPECT_EQ(c.run.status, 0);
   EXPECT_EQ(c.run.out, expect::au_head(7) + block(1) +
-                           "    Call Sequence, Number of Calls : 2, First: 3 (To Block 4)\n" + block(4) + tone_text(1) +
+                           "    Call Sequence, Number of Calls : 2, First: 3 (To Block 4)\n" + block(4) + expect::tone_line(1) +
                            block(5) + "    Return from Call, Calls Left: 1, Next: 5 (To Block 6)\n" + block(6) +
-                           tone_text(2) + block(7) + "    Return from Call, Last Call Finished\n" + block(2) +
-                           tone_text(1) + block(3) + "    Jump Relative: 5 (To Block 8)\n");
+                           expect::tone_line(2) + block(7) + "    Return from Call, Last Call Finished\n" + block(2) +
+                           expect::tone_line(1) + block(3) + "    Jump Relative: 5 (To Block 8)\n");
   Stream s;
   tone(s, 44100, 1400, 1);
   tone(s, 44100, 2100, 2);
@@ -97,7 +95,7 @@ TEST(FlowConversion, CallSequenceRunsBothCallsThenGoesOn) {
 TEST(FlowConversion, SelectWaitsFiveSecondsThenFollowsTheKey) {
   tzx::Tzx t;
   t.tone(700, 1).select({{1, "one"}, {2, "two"}, {3, "three"}}).tone(1400, 1).tone(2100, 1).tone(2800, 1);
-  const std::string asked = expect::au_head(5) + block(1) + tone_text(1) + block(2) +
+  const std::string asked = expect::au_head(5) + block(1) + expect::tone_line(1) + block(2) +
                             "    Select :\n    1 : one\n    2 : two\n    3 : three\n>> Press the number!\n";
   Stream before;  // the tone leaves the level high: the five seconds are high
   tone(before, 44100, 700, 1);
@@ -106,7 +104,7 @@ TEST(FlowConversion, SelectWaitsFiveSecondsThenFollowsTheKey) {
 
   auto chose2 = expect::convert(t, {"-au"}, "out.au", typed("2"));
   EXPECT_EQ(chose2.run.status, 0);
-  EXPECT_EQ(chose2.run.out, asked + block(4) + tone_text(1) + block(5) + tone_text(1));
+  EXPECT_EQ(chose2.run.out, asked + block(4) + expect::tone_line(1) + block(5) + expect::tone_line(1));
   Stream s = before;
   tone(s, 44100, 2100, 1), tone(s, 44100, 2800, 1);
   EXPECT_EQ(chose2.file, samples::au_file(closed(s, 44100), 44100));
@@ -116,8 +114,8 @@ TEST(FlowConversion, SelectWaitsFiveSecondsThenFollowsTheKey) {
     SCOPED_TRACE("key '" + key + "'");
     auto c = expect::convert(t, {"-au"}, "out.au", typed(key));
     EXPECT_EQ(c.run.status, 0);
-    EXPECT_EQ(c.run.out, asked + "Illegal Selection... Continuing...\n" + block(3) + tone_text(1) + block(4) +
-                             tone_text(1) + block(5) + tone_text(1));
+    EXPECT_EQ(c.run.out, asked + "Illegal Selection... Continuing...\n" + block(3) + expect::tone_line(1) + block(4) +
+                             expect::tone_line(1) + block(5) + expect::tone_line(1));
     Stream r = before;
     tone(r, 44100, 1400, 1), tone(r, 44100, 2100, 1), tone(r, 44100, 2800, 1);
     EXPECT_EQ(c.file, samples::au_file(closed(r, 44100), 44100));
@@ -138,9 +136,9 @@ TEST(FlowConversion, StopBlocksAddFiveSecondsUnless128kSkipsTheSecond) {
   // 48k stop is at the level the tone left, high, and sets it low.
   auto c48 = expect::convert(t, {"-voc"}, "out.voc");
   EXPECT_EQ(c48.run.status, 0);
-  EXPECT_EQ(c48.run.out, expect::voc_head(5) + block(1) + tone_text(1) + block(2) +
-                             "    Stop the tape command!\n" + block(3) + tone_text(1) + block(4) +
-                             "    Stop the tape in 48k mode!\n" + block(5) + tone_text(1));
+  EXPECT_EQ(c48.run.out, expect::voc_head(5) + block(1) + expect::tone_line(1) + block(2) +
+                             "    Stop the tape command!\n" + block(3) + expect::tone_line(1) + block(4) +
+                             "    Stop the tape in 48k mode!\n" + block(5) + expect::tone_line(1));
   Stream s;
   tone(s, 30303, 700, 1);
   s.level = LOW, s.run(LOW, samples::pause(30303, 5000));
@@ -151,9 +149,9 @@ TEST(FlowConversion, StopBlocksAddFiveSecondsUnless128kSkipsTheSecond) {
 
   auto c128 = expect::convert(t, {"-au", "-128"}, "out.au");
   EXPECT_EQ(c128.run.status, 0);
-  EXPECT_EQ(c128.run.out, expect::au_head(5) + block(1) + tone_text(1) + block(2) +
-                              "    Stop the tape command!\n" + block(3) + tone_text(1) + block(4) +
-                              "    Stop the tape only in 48k mode!\n" + block(5) + tone_text(1));
+  EXPECT_EQ(c128.run.out, expect::au_head(5) + block(1) + expect::tone_line(1) + block(2) +
+                              "    Stop the tape command!\n" + block(3) + expect::tone_line(1) + block(4) +
+                              "    Stop the tape only in 48k mode!\n" + block(5) + expect::tone_line(1));
   Stream r;
   tone(r, 44100, 700, 1);
   r.level = LOW, r.run(LOW, samples::pause(44100, 5000));
@@ -209,9 +207,9 @@ TEST(FlowConversion, UnfollowableBlocksWarnAndAreIgnored) {
   std::vector<std::string> pieces{expect::au_head(5)};
   for (int n = 1; n <= 4; n++)
     pieces.insert(pieces.end(), {block(n), fmt("\n-- Warning: Block %d ", n), " - ignored!\n"});
-  pieces.push_back(block(5) + tone_text(1));
+  pieces.push_back(block(5) + expect::tone_line(1));
   EXPECT_TRUE(in_order(c.run.out, pieces)) << c.run.out;
-  EXPECT_EQ(c.run.out.rfind(block(5) + tone_text(1)), c.run.out.size() - (block(5) + tone_text(1)).size());
+  EXPECT_EQ(c.run.out.rfind(block(5) + expect::tone_line(1)), c.run.out.size() - (block(5) + expect::tone_line(1)).size());
   Stream s;
   tone(s, 44100, 700, 1);
   EXPECT_EQ(c.file, samples::au_file(closed(s, 44100), 44100));
