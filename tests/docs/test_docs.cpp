@@ -1,0 +1,189 @@
+// The documentation tells the truth. Every command shown in README.md and in
+// the manual page is run on a copy of examples/ and must print exactly the
+// lines shown under it, with exit status 1 when they end in an error and 0
+// otherwise; a conversion must write the file the documentation names, in the
+// format it describes. An install must give a working program and a manual
+// page that renders without complaint.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+
+#include "support/harness.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Example {
+  std::string command, shown;  // the text after "$ "; the lines under it
+  int line;                    // where the command stands in the document
+};
+
+// Example blocks are ``` fences in Markdown and .EX/.EE in roff (whose \-, \e,
+// "\ " and \& escapes are undone). In them a line starting with "$ " is a
+// command; the lines up to the next command or the block's end are its output.
+std::vector<Example> examples(const std::string &doc, bool roff) {
+  std::istringstream in(harness::read_file(std::string(REELWRIGHT_SOURCE_DIR) + "/" + doc));
+  std::vector<Example> found;
+  bool inside = false, open = false;
+  std::string line;
+  for (int n = 1; std::getline(in, line); n++) {
+    if (roff ? (line == ".EX" || line == ".EE") : line.rfind("```", 0) == 0) {
+      inside = roff ? line == ".EX" : !inside, open = false;
+      continue;
+    }
+    if (!inside) continue;
+    for (size_t i = 0; roff && (i = line.find('\\', i)) != std::string::npos; i++) {
+      char c = line[i + 1];
+      EXPECT_TRUE(c == '-' || c == ' ' || c == 'e' || c == '&') << doc << ":" << n;
+      line.replace(i, 2, c == 'e' ? "\\" : c == '&' ? "" : std::string(1, c));
+      if (c == '&') i--;
+    }
+    if (line.rfind("$ ", 0) == 0) found.push_back({line.substr(2), "", n}), open = true;
+    else if (open) found.back().shown += line + "\n";
+  }
+  return found;
+}
+
+unsigned num(const std::string &d, size_t at, int bytes, bool big) {
+  unsigned v = 0;
+  for (int i = 0; i < bytes; i++) v = (v << 8) | uint8_t(d.at(at + static_cast<size_t>(big ? i : bytes - 1 - i)));
+  return v;
+}
+
+bool levels_only(const std::string &d, size_t from, size_t n) {
+  return std::all_of(d.begin() + from, d.begin() + from + n, [](char c) { return c == 16 || c == char(240); });
+}
+
+// A sound file as the README's "Output files" describes it, at `rate` Hz.
+void check_sound_file(const std::string &d, bool voc, unsigned rate) {
+  ASSERT_GE(d.size(), 32u);
+  if (!voc) {
+    EXPECT_EQ(d.substr(0, 4), ".snd");
+    for (unsigned i = 1, want[] = {0, 32, unsigned(d.size() - 32), 2, rate, 1}; i < 6; i++)
+      EXPECT_EQ(num(d, 4 * i, 4, true), want[i]) << "AU header word " << i;
+    EXPECT_TRUE(levels_only(d, 32, d.size() - 32));
+    return;
+  }
+  EXPECT_EQ(d.substr(0, 26), std::string("Creative Voice File\x1A\x1A\x00\x0A\x01\x29\x11", 26));
+  EXPECT_EQ(d[26], rate <= 35000 ? 1 : 9);
+  EXPECT_EQ(rate <= 35000 ? uint8_t(d[30]) : num(d, 30, 4, false), rate <= 35000 ? (256 - 1000000 / rate) % 256 : rate);
+  // Continuation blocks of 65535 samples, the last one shorter, then the terminator.
+  size_t at = rate <= 35000 ? 33 : 43;
+  for (unsigned len = 65535; at + 4 <= d.size() && d[at] == 2; at += 4 + len) {
+    EXPECT_EQ(len, 65535u) << "a short block before offset " << at;
+    len = num(d, at + 1, 3, false);
+    ASSERT_LE(at + 4 + len, d.size());
+    EXPECT_TRUE(levels_only(d, at + 4, len));
+  }
+  EXPECT_EQ(d.substr(at), std::string(4, '\0'));
+}
+
+// Runs one example in `dir`; `status` is the exit status of the one before.
+void run_example(const Example &ex, const std::string &dir, int &status) {
+  if (ex.command == "echo $?") {
+    EXPECT_EQ(ex.shown, std::to_string(status) + "\n");
+    return;
+  }
+  // Live replay runs on SDL's dummy driver: in real time, with no sound card.
+  harness::Options opt{.input = "", .cwd = dir, .env = {"SDL_AUDIODRIVER=dummy"}, .seconds = 120};
+  std::string cmd = ex.command;
+  if (cmd.rfind("printf '\\033\\n' | ", 0) == 0) opt.input = "\033\n", cmd.erase(0, 17);
+  std::istringstream words(cmd);
+  std::vector<std::string> args, names;
+  for (std::string w; words >> w;) {
+    if (args.empty() && w.find('=') != std::string::npos) opt.env.push_back(w);  // NAME=value before the program
+    else args.push_back(w);
+  }
+  ASSERT_TRUE(!args.empty() && args[0] == "reelwright");
+  args.erase(args.begin());
+
+  // The file a conversion writes: the second name, or the tape's name with a new extension.
+  auto has = [&](const char *s) { return std::find(args.begin(), args.end(), s) != args.end(); };
+  bool voc = has("-voc"), converts = (voc || has("-au")) && !has("-info") && !has("-one");
+  for (size_t i = 0; i < args.size(); i++) {
+    if (args[i] == "-freq" || args[i] == "-b" || args[i] == "-e") i++;
+    else if (args[i][0] != '-') names.push_back(args[i]);
+  }
+  std::string out;
+  if (converts && !names.empty()) {
+    out = names.back();
+    size_t dot = out.rfind('.'), slash = out.rfind('/');
+    bool no_dot = dot == std::string::npos || (slash != std::string::npos && dot < slash);
+    if (names.size() == 1) out = (no_dot ? out + "." : out.substr(0, dot + 1)) + (voc ? "VOC" : "au");
+    out = dir + "/" + out;
+    fs::remove(out);
+  }
+
+  harness::Result r = harness::run(args, opt);
+  ASSERT_FALSE(r.timed_out);
+  EXPECT_EQ(r.signal, 0);
+  EXPECT_EQ(r.out, ex.shown);
+  bool error = ex.shown.find("\n-- Error: ") != std::string::npos;
+  EXPECT_EQ(r.status, error ? 1 : 0);
+  status = r.status;
+  size_t using_at = ex.shown.find(" file using ");
+  if (!out.empty() && !error && using_at != std::string::npos) {
+    ASSERT_TRUE(harness::exists(out)) << out;
+    check_sound_file(harness::read_file(out), voc, unsigned(std::stoul(ex.shown.substr(using_at + 12))));
+  }
+}
+
+// Runs every example of a document, in order, in one copy of examples/.
+std::vector<Example> run_examples(const std::string &doc, bool roff) {
+  harness::TempDir dir;
+  fs::copy(fs::path(REELWRIGHT_SOURCE_DIR) / "examples", dir.path(), fs::copy_options::recursive);
+  auto found = examples(doc, roff);
+  int status = -1;
+  for (const auto &ex : found) {
+    SCOPED_TRACE(doc + ":" + std::to_string(ex.line) + ": " + ex.command);
+    run_example(ex, dir.path(), status);
+  }
+  return found;
+}
+
+// Runs a shell command; its standard output and error go to `out`.
+int shell(const std::string &cmd, std::string &out) {
+  out.clear();
+  FILE *p = popen((cmd + " 2>&1").c_str(), "r");
+  char buf[4096];
+  for (size_t n; p && (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+  int st = p ? pclose(p) : -1;
+  return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+}
+
+}  // namespace
+
+TEST(Docs, ReadmeExamplesAreReal) {
+  auto found = run_examples("README.md", false);
+  EXPECT_GE(found.size(), 15u);
+  for (std::string s : {"-voc", "-au", "-freq", "-info", "-one", "-x", "-b", "-e", "-p", "-128"}) {
+    bool shown = false;  // every switch is shown at work at least once
+    for (const auto &ex : found) shown |= (ex.command + " ").find(" " + s + " ") != std::string::npos;
+    EXPECT_TRUE(shown) << s;
+  }
+}
+
+TEST(Docs, ManualPageExamplesAreReal) { EXPECT_GE(run_examples("reelwright.1", true).size(), 5u); }
+
+TEST(Docs, InstallGivesAWorkingProgramAndManualPage) {
+  harness::TempDir prefix;
+  std::string out;
+  ASSERT_EQ(shell("cmake --install '" REELWRIGHT_BUILD_DIR "' --prefix '" + prefix.path() + "'", out), 0) << out;
+  std::string page = prefix.file("share/man/man1/reelwright.1");
+
+  EXPECT_EQ(shell("'" + prefix.file("bin/reelwright") + "'", out), 0);  // no arguments: the usage text
+  EXPECT_EQ(out.rfind(harness::kBanner + "\nUsage: reelwright [switches] file.tzx [output.voc|output.au]\n\n", 0), 0u);
+  EXPECT_TRUE(out.ends_with("\n                  -128      Work in 128k mode\n")) << out;
+
+  EXPECT_EQ(shell("groff -man -ww -z '" + page + "'", out), 0);
+  EXPECT_EQ(out, "");
+  ASSERT_EQ(shell("LC_ALL=C MANWIDTH=80 MANPAGER=cat man -l '" + page + "'", out), 0) << out;
+  for (std::string h : {"NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "FILES", "EXIT STATUS", "EXAMPLES", "NOTES"})
+    EXPECT_NE(out.find("\n" + h + "\n"), std::string::npos) << h;
+  for (std::string s : {"-voc ", "-au ", "-freq n\n", "-info ", "-one ", "-x ", "-b n ", "-e n ", "-p ", "-128 "})
+    EXPECT_NE(out.find("\n       " + s), std::string::npos) << s;  // each switch heads an entry of OPTIONS
+}
