@@ -20,31 +20,30 @@ namespace {
 
 bool replaying() { return settings.info == 0; }
 
-// Detects a tape that steers the replay round in circles without a single
-// sample coming out: the flow state at some block comes back while nothing
-// was played in between, so it would come back for ever. A loop that plays
-// something ends at the output limit of a conversion instead. Brent's cycle
-// search keeps this to a constant amount of work per block.
-struct SilentLoopGuard {
+// Detects a tape that steers the replay round in circles for ever. What the
+// loop does next depends only on the current block and the loop and call
+// state, and on the keys typed; so when that state comes back with no key
+// read in between, the tape would go round the same circle without end.
+// Brent's cycle search finds it within two rounds of the circle, with a
+// constant amount of work per block.
+struct EndlessLoopGuard {
   struct State {
     int curr, loop_start, loop_count, call_pos, call_num, call_cur;
     bool call_seen;
     bool operator==(const State &) const = default;
   };
   State saved{};
-  uint64_t saved_samples = ~0ull;
+  unsigned long saved_keys = ~0ul;
   uint64_t power = 1, steps = 0;
 
   void visit() {
     State now{tape.curr, flow.loop_start, flow.loop_count, flow.call_pos, flow.call_num, flow.call_cur,
               flow.call_seen};
-    if (engine.samples == saved_samples && now == saved)
-      Error("The tape loops for ever without playing anything!");
-    if (engine.samples != saved_samples || ++steps == power) {
-      if (engine.samples != saved_samples) power = 1;
-      else power *= 2;
+    if (console.keys_read == saved_keys && now == saved) Error("The tape loops for ever!");
+    if (console.keys_read != saved_keys || ++steps == power) {
+      power = console.keys_read != saved_keys ? 1 : power * 2;
       saved = now;
-      saved_samples = engine.samples;
+      saved_keys = console.keys_read;
       steps = 0;
     }
   }
@@ -144,7 +143,7 @@ void BlockLoop() {
   engine.cycle = settings.freq / 3500000.0;
   if (settings.info == 2) settings.line++;
 
-  SilentLoopGuard guard;
+  EndlessLoopGuard guard;
   while (tape.curr < tape.numblocks) {
     if (replaying()) guard.visit();
     prefix();

@@ -43,6 +43,7 @@ std::string strprintf(const char *fmt, ...) {
 
 char read_key() {
   std::fflush(console.out);
+  console.keys_read++;
   int c = std::fgetc(console.in);
   if (c == EOF) return '\n';
   return static_cast<char>(c);

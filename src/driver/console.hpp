@@ -12,6 +12,7 @@
 struct Console {
   FILE *out = stdout;
   FILE *in = stdin;
+  unsigned long keys_read = 0;  // keys read so far in this run
 };
 inline Console console;
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <random>
 
 #include "driver/console.hpp"
@@ -130,6 +131,41 @@ TEST(DamagedTapes, SeededRandomByteChanges) {
     check_image(b, "round " + std::to_string(round), true);
     if (HasFatalFailure()) return;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A tape that goes round a circle of blocks for ever ends as soon as the
+// circle is seen, whether or not the circle plays anything; the sound file
+// written so far stays complete. (Found by the fuzzer: a loop that played one
+// sample per round would have printed for days before the output limit.)
+TEST(DamagedTapes, EndlessLoopsEndAtOnce) {
+  harness::TempDir dir;
+  tzx::Tzx sounding, silent, keyed;
+  sounding.text("x").text("y").tone(100, 1).jump(-3);
+  silent.group("quiet").text("x").jump(-1);
+  for (const tzx::Tzx *t : {&sounding, &silent}) {
+    t->save(dir.file("t.tzx"));
+    for (const char *sw : {"-voc", "-au"}) {
+      auto r = harness::run({sw, dir.file("t.tzx"), dir.file("t.out")});
+      EXPECT_FALSE(r.timed_out);
+      EXPECT_EQ(r.status, 1);
+      EXPECT_EQ(r.out.substr(r.out.size() - 36), "\n-- Error: The tape loops for ever!\n") << r.out;
+      std::string f = harness::read_file(dir.file("t.out"));
+      EXPECT_TRUE(std::string(sw) == "-voc" ? valid_voc(f) : valid_au(f));
+    }
+  }
+  // A circle through a selection is the user's choice each time: it goes on
+  // for as long as keys come, and ends when they lead elsewhere.
+  keyed.tone(100, 1).select({{-1, "again"}, {1, "on"}}).tone(200, 1);
+  keyed.save(dir.file("k.tzx"));
+  harness::Options keys;
+  keys.input = "1112";  // one character per selection
+  auto r = harness::run({"-au", dir.file("k.tzx"), dir.file("k.au")}, keys);
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '>'), 2 * 4) << r.out;  // four selections made
 }
 
 }  // namespace
