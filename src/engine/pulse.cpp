@@ -8,6 +8,41 @@
 #include "sinks/aufile.hpp"
 #include "sinks/vocfile.hpp"
 
+namespace {
+
+// The ready-made samples of data bytes for one level and pair of bit lengths.
+struct ByteSamples {
+  int level = -1, bit0 = -1, bit1 = -1;
+  bool made[256] = {};
+  uint16_t len[256] = {};
+  unsigned char samples[256][512];
+};
+ByteSamples byte_samples;
+
+}  // namespace
+
+const unsigned char *DataByteSamples(int level, int bit0, int bit1, unsigned byte, int &len) {
+  ByteSamples &c = byte_samples;
+  if (c.level != level || c.bit0 != bit0 || c.bit1 != bit1) {
+    c.level = level, c.bit0 = bit0, c.bit1 = bit1;
+    std::memset(c.made, 0, sizeof c.made);
+  }
+  if (!c.made[byte]) {
+    const unsigned char other = static_cast<unsigned char>(level == kLow ? kHigh : kLow);
+    unsigned char *at = c.samples[byte];
+    for (int i = 7; i >= 0; i--) {
+      const int n = ((byte >> i) & 1) ? bit1 : bit0;
+      std::memset(at, level, static_cast<size_t>(n));
+      std::memset(at + n, other, static_cast<size_t>(n));
+      at += 2 * n;
+    }
+    c.len[byte] = static_cast<uint16_t>(at - c.samples[byte]);
+    c.made[byte] = true;
+  }
+  len = c.len[byte];
+  return c.samples[byte];
+}
+
 int ConvSB(int n) { return static_cast<int>(engine.cycle * n + 0.5); }
 
 int PauseSamples(int tzx_pause) {

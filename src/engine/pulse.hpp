@@ -42,6 +42,12 @@ void PauseSB(unsigned char amp, int tzx_pause);
 int PauseSamples(int tzx_pause);
 inline void ToggleAmp() { engine.amp = (engine.amp == kLow) ? kHigh : kLow; }
 
+// The samples of a whole data byte of 8 bits (each bit two pulses of bit0 or
+// bit1 samples, at most 32 each) that starts at `level`: made once per byte
+// value and kept while the level and the bit lengths stay the same, which
+// they do for a whole data block. Returns the samples and sets len.
+const unsigned char *DataByteSamples(int level, int bit0, int bit1, unsigned byte, int &len);
+
 // Pulses in a tight loop: a pulse is PlaySB(amp, n) followed by ToggleAmp().
 // For the tens of millions of short pulses of a conversion, the writer keeps
 // the level, the fill mark of the file sink's buffer and the sample count in
@@ -68,13 +74,34 @@ class PulseWriter {
     level_ = level_ == kLow ? kHigh : kLow;
   }
 
+  // The first `bits` bits of a data byte, most significant first, each two
+  // pulses of its length (bit1 for a 1, bit0 for a 0), so the level after a
+  // bit is the level before it. A whole byte of short bits is copied from
+  // its ready-made samples.
+  void data_byte(unsigned byte, int bits, int bit0, int bit1) {
+    if (bits == 8 && bit0 > 0 && bit1 > 0 && bit0 <= 32 && bit1 <= 32 && pos_ + 512 < cap_ &&
+        samples_ + 512 <= max_) {
+      int len = 0;
+      const unsigned char *from = DataByteSamples(level_, bit0, bit1, byte, len);
+      std::memcpy(buf_ + pos_, from, static_cast<size_t>(len));
+      pos_ += len;
+      samples_ += static_cast<uint64_t>(len);
+      return;
+    }
+    for (; bits != 0; bits--, byte = (byte << 1) & 0xFF) {
+      const int n = (byte & 0x80) ? bit1 : bit0;
+      pulse(n);
+      pulse(n);
+    }
+  }
+
  private:
   void load() {
     level_ = engine.amp;
     samples_ = engine.samples;
     max_ = settings.max_samples;
     if (filesink.open != FileKind::none) {
-      buf_ = filesink.vocbuf.data();
+      buf_ = filesink.vocbuf;
       pos_ = filesink.vocpos;
       cap_ = filesink.vocbuflen;
     } else {

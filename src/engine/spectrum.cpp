@@ -22,18 +22,9 @@ int data_inside(Body body, size_t off, unsigned declared) {
 // The data bytes, most significant bit first, each bit two pulses of its
 // length; of the last byte only its first `lastbyte` bits.
 void play_data_bits(PulseWriter &out) {
-  const int bit0 = params.sb_bit0, bit1 = params.sb_bit1;
   const unsigned char *data = params.data;
-  for (int pos = 0, left = params.datalen; left != 0; pos++, left--) {
-    int bits = left == 1 ? params.lastbyte : 8;
-    unsigned databyte = data[pos];
-    for (; bits != 0; bits--) {
-      int n = (databyte & 0x80) ? bit1 : bit0;
-      out.pulse(n);
-      out.pulse(n);
-      databyte = (databyte << 1) & 0xFF;
-    }
-  }
+  for (int pos = 0, left = params.datalen; left != 0; pos++, left--)
+    out.data_byte(data[pos], left == 1 ? params.lastbyte : 8, params.sb_bit0, params.sb_bit1);
   params.datapos = params.datalen;
   params.datalen = 0;
   params.bitcount = 0;

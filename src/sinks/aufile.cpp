@@ -17,6 +17,10 @@ void write_header() {
   lsb_write(filesink.ofh, auhead.channelCount);
 }
 
+// The samples follow one another: a full buffer is written out and
+// collecting goes on from its start.
+void buffer_full() { FlushStaged(true); }
+
 }  // namespace
 
 void InitAU() {
@@ -29,25 +33,20 @@ void InitAU() {
   auhead.channelCount = 1;
   OpenOutputFile();
   filesink.open = FileKind::au;
+  // The provisional header, then zeros up to byte 32.
   write_header();
   const unsigned char zeros[8] = {};
   WriteOut(zeros, sizeof zeros);
-  filesink.vocpos = 0;
+  StageBytes(nullptr, 0, 0);
 }
-
-static void write_full_buffer() { WriteOut(filesink.vocbuf.data(), static_cast<size_t>(filesink.vocbuflen)); }
 
 void PlayAU(unsigned char amp, int len) {
   auhead.dataSize = static_cast<int>(static_cast<unsigned>(auhead.dataSize) + static_cast<unsigned>(len));
-  AppendRun(amp, len, write_full_buffer);
+  AppendRun(amp, len, buffer_full);
 }
 
 void StopAU() {
-  if (filesink.vocpos != 0) {
-    int n = filesink.vocpos;
-    filesink.vocpos = 0;
-    WriteOut(filesink.vocbuf.data(), static_cast<size_t>(n));
-  }
+  FlushStaged(true);
   SeekOut(0);
   write_header();
   CloseOutputFile();

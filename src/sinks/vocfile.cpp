@@ -11,7 +11,14 @@ namespace {
 
 const unsigned char vochead[32] = {'C', 'r', 'e', 'a', 't', 'i', 'v', 'e', ' ', 'V', 'o', 'i', 'c',
                                    'e', ' ', 'F', 'i', 'l', 'e', 0x1A, 0x1A, 0x00, 0x0A, 0x01, 0x29, 0x11};
-unsigned char vocstart[4] = {0x02, 0xFF, 0xFF, 0x00};
+// Header of a full sample block: type 2, 65535 samples.
+const unsigned char vocstart[4] = {0x02, 0xFF, 0xFF, 0x00};
+
+constexpr int kBlockSamples = 65535;
+
+// A full block is final the moment its last sample arrives; the header of
+// the next one follows it.
+void block_full() { StageBytes(vocstart, 4, kBlockSamples); }
 
 }  // namespace
 
@@ -29,44 +36,41 @@ int lsb_write(int fh, int value) {
 void InitVOC() {
   OpenOutputFile();
   filesink.open = FileKind::voc;
-  WriteOut(vochead, 26);
   const int freq = settings.freq;
   if (freq <= 35000) {
     // Sound data with a time constant: one sample of value 0.
     unsigned char b[7] = {0x01, 0x03, 0x00, 0x00, static_cast<unsigned char>((256 - 1000000 / freq) & 0xFF), 0x00,
                           0x00};
-    WriteOut(b, sizeof b);
+    StageBytes(vochead, 26, 0);
+    StageBytes(b, sizeof b, 0);
   } else {
     // Sound data, new format: the rate in full, 8 bits, mono, unsigned PCM.
     unsigned char b[17] = {0x09, 0x0D, 0x00, 0x00,
                            static_cast<unsigned char>(freq), static_cast<unsigned char>(freq >> 8),
                            static_cast<unsigned char>(freq >> 16), static_cast<unsigned char>(freq >> 24),
                            8, 1, 0x00, 0x00, 0, 0, 0, 0, 0x00};
-    WriteOut(b, sizeof b);
+    StageBytes(vochead, 26, 0);
+    StageBytes(b, sizeof b, 0);
   }
-  filesink.vocpos = 0;
+  block_full();  // the first sample block begins
 }
 
-// A full buffer is written as a continuation block the moment its last
-// sample arrives.
-static void write_full_block() {
-  vocstart[1] = vocstart[2] = 0xFF;
-  vocstart[3] = 0x00;
-  WriteOut2(vocstart, 4, filesink.vocbuf.data(), static_cast<size_t>(filesink.vocbuflen));
-}
-
-void PlayVOC(unsigned char amp, int len) { AppendRun(amp, len, write_full_block); }
+void PlayVOC(unsigned char amp, int len) { AppendRun(amp, len, block_full); }
 
 void StopVOC() {
-  if (filesink.vocpos != 0) {
-    vocstart[1] = static_cast<unsigned char>(filesink.vocpos);
-    vocstart[2] = static_cast<unsigned char>(filesink.vocpos >> 8);
-    vocstart[3] = static_cast<unsigned char>(filesink.vocpos >> 16);
-    int n = filesink.vocpos;
-    filesink.vocpos = 0;
-    WriteOut2(vocstart, 4, filesink.vocbuf.data(), static_cast<size_t>(n));
+  // The open block holds the last samples: its header gets their number, or,
+  // with none, the block is dropped.
+  unsigned char *header = filesink.vocbuf - 4;
+  const int n = filesink.vocpos;
+  if (n != 0) {
+    header[1] = static_cast<unsigned char>(n);
+    header[2] = static_cast<unsigned char>(n >> 8);
+    header[3] = static_cast<unsigned char>(n >> 16);
+  } else {
+    filesink.vocbuf = header;
   }
   const unsigned char terminator[4] = {0, 0, 0, 0};
-  WriteOut(terminator, 4);
+  StageBytes(terminator, 4, 0);
+  FlushStaged(true);
   CloseOutputFile();
 }
