@@ -86,7 +86,7 @@ void StageBytes(const void *p, size_t n, int area) {
   if (Pending() + n + room > filesink.staging.size()) FlushStaged(false);
   if (Pending() + n + room > filesink.staging.size()) FlushStaged(true);
   const size_t at = Pending();
-  std::memcpy(filesink.staging.data() + at, p, n);
+  if (n != 0) std::memcpy(filesink.staging.data() + at, p, n);
   filesink.vocbuf = filesink.staging.data() + at + n;
   filesink.vocpos = 0;
   filesink.vocbuflen = area > 0 ? area : rest_of_buffer(at + n);
