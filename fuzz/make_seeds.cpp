@@ -40,6 +40,15 @@ int main(int argc, char **argv) {
   loops.loop(3).tone(100, 3).call({2}).loop_end().jump(-2).ret().select({{-3, "back"}, {1, "on"}}).jump(0);
   seed(dir + "/loops", 8, "1x", loops.bytes);
 
+  // C64 loader headers: a ROM header of 202 bytes and a TurboTape header.
+  Bytes rom{0x89, 0x88, 0x87, 0x86, 0x85, 0x84, 0x83, 0x82, 0x81};
+  rom.resize(202, 'A');
+  Bytes turbo{9, 8, 7, 6, 5, 4, 3, 2, 1, 1};
+  turbo.resize(32, 'B');
+  Tzx c64;
+  c64.c64rom({}, rom).c64turbo({}, turbo);
+  seed(dir + "/c64-headers", 0, "", c64.bytes);
+
   for (int i = 2; i < argc; i++) {
     std::ifstream in(argv[i], std::ios::binary);
     Bytes b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -12,11 +12,6 @@
 #include "driver/settings.hpp"
 
 int Get2(const unsigned char *p) { return p[0] | p[1] << 8; }
-int Get3(const unsigned char *p) { return p[0] | p[1] << 8 | p[2] << 16; }
-long long Get4(const unsigned char *p) {
-  return static_cast<long long>(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
-                                uint32_t(p[3]) << 24);
-}
 
 long long FileLength(int fh) {
   off_t here = lseek(fh, 0, SEEK_CUR);

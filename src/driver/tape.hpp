@@ -20,9 +20,8 @@ struct Tape {
 };
 inline Tape tape;
 
+// The unsigned little-endian 16-bit field at p.
 int Get2(const unsigned char *p);
-int Get3(const unsigned char *p);
-long long Get4(const unsigned char *p);
 long long FileLength(int fh);
 
 // A block body (or a part of one) with reads that never leave it: a field
