@@ -1,7 +1,5 @@
 #include "driver/blockloop.hpp"
 
-#include <cstring>
-
 #include "driver/console.hpp"
 #include "driver/flow.hpp"
 #include "driver/live.hpp"

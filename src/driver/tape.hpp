@@ -45,6 +45,11 @@ struct Body {
   bool fits(size_t off, size_t n) const { return off <= len && n <= len - off; }
   // Bytes that lie inside the body from `off` on.
   size_t avail(size_t off) const { return off < len ? len - off : 0; }
+  // How many of `declared` bytes from `off` on lie inside the body.
+  int count_inside(size_t off, unsigned declared) const {
+    size_t n = avail(off);
+    return static_cast<int>(declared < n ? declared : n);
+  }
   // The part of the body from `off` on (empty when off is past its end).
   Body from(size_t off) const { return off < len ? Body{p + off, len - off} : Body{p + len, 0}; }
 };

@@ -1,14 +1,7 @@
-#include <algorithm>
-
 #include "engine/blocks.hpp"
 #include "engine/pulse.hpp"
 
 namespace {
-
-int data_inside(Body body, size_t off, unsigned declared) {
-  size_t avail = body.avail(off);
-  return static_cast<int>(declared < avail ? declared : avail);
-}
 
 // The bit that goes out next, and the byte moved on to the one after it.
 // Least significant first shifts right as a signed byte does, so bit 7 is
@@ -101,7 +94,7 @@ void ReadC64Block(int id, Body body) {
     p.lastbyte = static_cast<int>(body.u8(33));
     p.endian = static_cast<int>(body.u8(34));
     p.tzx_pause = static_cast<int>(body.u16(35));
-    p.datalen = data_inside(body, 40, body.u24(37));
+    p.datalen = body.count_inside(40, body.u24(37));
     p.data = body.from(40).p;
   } else {
     p.sb_bit0 = static_cast<int>(body.u16(4));
@@ -114,7 +107,7 @@ void ReadC64Block(int id, Body body) {
     p.trailing = static_cast<int>(body.u16(14));
     p.sb_trailing = static_cast<int>(body.u8(16));
     p.tzx_pause = static_cast<int>(body.u16(17));
-    p.datalen = data_inside(body, 22, body.u24(19));
+    p.datalen = body.count_inside(22, body.u24(19));
     p.data = body.from(22).p;
   }
 }

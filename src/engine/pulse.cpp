@@ -54,7 +54,7 @@ int PauseSamples(int tzx_pause) {
 
 void PauseSB(unsigned char amp, int tzx_pause) { PlaySB(amp, PauseSamples(tzx_pause)); }
 
-void PlayRun(unsigned char amp, int len) {
+void PlaySB(unsigned char amp, int len) {
   if (len <= 0) return;
   if (settings.voc || settings.au) {
     // A conversion never grows past what the AU header can count; this also

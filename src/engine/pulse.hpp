@@ -23,19 +23,8 @@ inline Engine engine;
 
 // Samples for n T-states: cycle * n + 0.5, truncated.
 int ConvSB(int n);
-// The general path of PlaySB: any run, into whichever sink is selected.
-void PlayRun(unsigned char amp, int len);
-
-// len samples of the byte value `amp` into the open sink. Pulses are short
-// and many, so the common case is kept inline.
-inline void PlaySB(unsigned char amp, int len) {
-  if (filesink.open != FileKind::none && engine.samples + static_cast<uint64_t>(len) <= settings.max_samples &&
-      AppendShortRun(amp, len)) {
-    engine.samples += static_cast<uint64_t>(len);
-    return;
-  }
-  PlayRun(amp, len);
-}
+// len samples of the byte value `amp` into the open sink.
+void PlaySB(unsigned char amp, int len);
 // A pause of tzx_pause milliseconds at level amp.
 void PauseSB(unsigned char amp, int tzx_pause);
 // Samples PauseSB emits for a pause of the given milliseconds.

@@ -12,13 +12,6 @@ int saturate(double v) {
   return static_cast<int>(v);
 }
 
-// Length of the data that lies inside the block from `off` on, never more
-// than the declared length.
-int data_inside(Body body, size_t off, unsigned declared) {
-  size_t avail = body.avail(off);
-  return static_cast<int>(declared < avail ? declared : avail);
-}
-
 // The data bytes, most significant bit first, each bit two pulses of its
 // length; of the last byte only its first `lastbyte` bits.
 void play_data_bits(PulseWriter &out) {
@@ -41,7 +34,7 @@ void ReadSpectrumBlock(int id, Body body) {
   switch (id) {
     case 0x10:
       p.tzx_pause = static_cast<int>(body.u16(0));
-      p.datalen = data_inside(body, 4, body.u16(2));
+      p.datalen = body.count_inside(4, body.u16(2));
       p.data = body.p + 4;
       // A header (flag 0) has the long pilot tone. A block without data has
       // no flag byte and is not a header.
@@ -69,7 +62,7 @@ void ReadSpectrumBlock(int id, Body body) {
       p.pilot = static_cast<int>(body.u16(10));
       p.lastbyte = static_cast<int>(body.u8(12));
       p.tzx_pause = static_cast<int>(body.u16(13));
-      p.datalen = data_inside(body, 18, body.u24(15));
+      p.datalen = body.count_inside(18, body.u24(15));
       p.data = body.p + 18;
       break;
     case 0x12:
@@ -90,7 +83,7 @@ void ReadSpectrumBlock(int id, Body body) {
       p.speed = Speed(body.u16(2));
       p.lastbyte = static_cast<int>(body.u8(4));
       p.tzx_pause = static_cast<int>(body.u16(5));
-      p.datalen = data_inside(body, 10, body.u24(7));
+      p.datalen = body.count_inside(10, body.u24(7));
       p.data = body.p + 10;
       break;
     case 0x15:
@@ -99,7 +92,7 @@ void ReadSpectrumBlock(int id, Body body) {
       if (p.sb_pulse == 0) p.sb_pulse = 1;
       p.tzx_pause = static_cast<int>(body.u16(2));
       p.lastbyte = static_cast<int>(body.u8(4));
-      p.datalen = data_inside(body, 8, body.u24(5));
+      p.datalen = body.count_inside(8, body.u24(5));
       p.data = body.p + 8;
       break;
     case 0x20:

@@ -5,7 +5,7 @@
 
 // Scratch texts in which the listings compose a line before printing it.
 struct Texts {
-  std::string tstr, tstr2, tstr3, tstr4, spdstr, pstr;
+  std::string tstr, spdstr, pstr;
 };
 inline Texts texts;
 

@@ -33,19 +33,6 @@ struct FileSink {
 inline FileSink filesink;
 inline SNDSoundStruct auhead;  // the AU header, completed when the file is closed
 
-// The short-run path of the file writers: a run of at most 32 samples that
-// leaves the area short of full goes straight into it with one fixed-size
-// store (there is room past the area for that). Returns false when the run
-// needs the general path.
-inline bool AppendShortRun(unsigned char amp, int len) {
-  if (len <= 0 || len > 32 || filesink.vocpos + len >= filesink.vocbuflen) return false;
-  std::memset(filesink.vocbuf + filesink.vocpos, amp, 32);
-  filesink.vocpos += len;
-  if (filesink.open == FileKind::au)
-    auhead.dataSize = static_cast<int>(static_cast<unsigned>(auhead.dataSize) + static_cast<unsigned>(len));
-  return true;
-}
-
 // Appends len samples of value amp to the area; each time it is full,
 // area_full() makes a new one (vocpos is then what the new area holds).
 void AppendRun(unsigned char amp, int len, void (*area_full)());

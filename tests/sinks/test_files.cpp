@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "support/expect.hpp"
 #include "support/harness.hpp"
 #include "support/samples.hpp"
 #include "support/tzx.hpp"
@@ -113,10 +114,7 @@ TEST(Conversion, ConsoleTextOfSmallConversion) {
   t.save(dir.file("small.tzx"));
   harness::Result r = harness::run({"-voc", dir.file("small.tzx")});
   ASSERT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, harness::kBanner +
-                       "\nZXTape file revision 1.10\n"
-                       "Number of Blocks: 2\n"
-                       "\nCreating .VOC file using 30303 Hz frequency.\n\n"
+  EXPECT_EQ(r.out, expect::voc_head(2) +
                        "Block   1:    Pure Tone             Length:    10\n"
                        "Block   2:    Pause                 Length: 0.500s\n");
   // 10 pulses of 19 samples from low, half a second low, the closing second.
@@ -127,10 +125,7 @@ TEST(Conversion, ConsoleTextOfSmallConversion) {
 
   r = harness::run({"-au", dir.file("small.tzx")});
   ASSERT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, harness::kBanner +
-                       "\nZXTape file revision 1.10\n"
-                       "Number of Blocks: 2\n"
-                       "\nCreating .au file using 44100 Hz frequency.\n\n"
+  EXPECT_EQ(r.out, expect::au_head(2) +
                        "Block   1:    Pure Tone             Length:    10\n"
                        "Block   2:    Pause                 Length: 0.500s\n");
 }
