@@ -19,7 +19,6 @@
 #include <string>
 #include <vector>
 
-#include "driver/console.hpp"
 #include "driver/run.hpp"
 #include "support/tzx.hpp"
 
@@ -55,12 +54,11 @@ Measure convert(const std::string &tape, const std::string &out, bool sized) {
   auto start = Clock::now();
   pid_t pid = fork();
   if (pid == 0) {
-    console.out = std::fopen("/dev/null", "w");
+    driver::Console console(std::fopen("/dev/null", "w"), stdin);
     std::vector<std::string> args = {"reelwright", "-au", tape, out};
     std::vector<char *> argv;
     for (auto &a : args) argv.push_back(a.data());
-    ResetState();
-    _exit(RunReelwright(static_cast<int>(argv.size()), argv.data()));
+    _exit(driver::RunReelwright(static_cast<int>(argv.size()), argv.data(), console));
   }
   int status = 0;
   rusage ru{};

@@ -14,31 +14,21 @@
 #include <string>
 #include <vector>
 
-#include "driver/console.hpp"
 #include "driver/run.hpp"
-#include "driver/settings.hpp"
 
 namespace {
-
-FILE *null_out() {
-  static FILE *f = std::fopen("/dev/null", "w");
-  return f;
-}
 
 void run(std::vector<std::string> args, const uint8_t *keys, size_t nkeys) {
   std::vector<char *> argv;
   for (auto &a : args) argv.push_back(a.data());
-  ResetState();
-  settings.max_samples = 1u << 20;
-  console.out = null_out();
+  static FILE *out = std::fopen("/dev/null", "w");
   // fmemopen wants a non-empty buffer; an empty one reads as end of input.
   static char empty = 0;
-  console.in = fmemopen(nkeys ? const_cast<uint8_t *>(keys) : reinterpret_cast<uint8_t *>(&empty), nkeys ? nkeys : 1,
-                        "r");
-  if (!nkeys) std::fgetc(console.in);
-  RunReelwright(static_cast<int>(argv.size()), argv.data());
-  std::fclose(console.in);
-  console.in = stdin;
+  FILE *in = fmemopen(nkeys ? const_cast<uint8_t *>(keys) : reinterpret_cast<uint8_t *>(&empty), nkeys ? nkeys : 1, "r");
+  if (!nkeys) std::fgetc(in);
+  driver::Console console(out, in);
+  driver::RunReelwright(static_cast<int>(argv.size()), argv.data(), console, {.max_samples = 1u << 20});
+  std::fclose(in);
 }
 
 }  // namespace

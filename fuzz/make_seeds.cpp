@@ -6,6 +6,7 @@
 #include <string>
 
 #include "support/tapes.hpp"
+#include "support/tzx.hpp"
 
 namespace {
 
@@ -22,8 +23,8 @@ int main(int argc, char **argv) {
   if (argc < 2) return 2;
   const std::string dir = argv[1];
   using namespace tzx;
-  seed(dir + "/every-block", 0, "", every_block_tape().bytes);
-  seed(dir + "/every-block-keys", 1 | 2, "2\x1b", every_block_tape().bytes);
+  seed(dir + "/every-block", 0, "", tapes::every_block().bytes);
+  seed(dir + "/every-block-keys", 1 | 2, "2\x1b", tapes::every_block().bytes);
 
   Tzx cpc;
   cpc.hardware({{0, 23, 1}}).turbo({}, 8, 1000, data_block(',', {'N', 'A', 'M', 'E'})).standard(10, {});
@@ -36,18 +37,8 @@ int main(int argc, char **argv) {
   sam.standard(10, samhead);
   seed(dir + "/sam", 0, "", sam.bytes);
 
-  Tzx loops;
-  loops.loop(3).tone(100, 3).call({2}).loop_end().jump(-2).ret().select({{-3, "back"}, {1, "on"}}).jump(0);
-  seed(dir + "/loops", 8, "1x", loops.bytes);
-
-  // C64 loader headers: a ROM header of 202 bytes and a TurboTape header.
-  Bytes rom{0x89, 0x88, 0x87, 0x86, 0x85, 0x84, 0x83, 0x82, 0x81};
-  rom.resize(202, 'A');
-  Bytes turbo{9, 8, 7, 6, 5, 4, 3, 2, 1, 1};
-  turbo.resize(32, 'B');
-  Tzx c64;
-  c64.c64rom({}, rom).c64turbo({}, turbo);
-  seed(dir + "/c64-headers", 0, "", c64.bytes);
+  seed(dir + "/loops", 8, "1x", tapes::circles().bytes);
+  seed(dir + "/c64-headers", 0, "", tapes::c64_headers().bytes);
 
   for (int i = 2; i < argc; i++) {
     std::ifstream in(argv[i], std::ios::binary);

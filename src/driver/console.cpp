@@ -1,50 +1,60 @@
 #include "driver/console.hpp"
 
 #include <cstdarg>
-#include <vector>
 
-namespace {
+#include "format/failure.hpp"
 
-std::string vformat(const char *fmt, va_list ap) {
-  va_list copy;
-  va_copy(copy, ap);
-  char small[512];
-  int n = std::vsnprintf(small, sizeof small, fmt, copy);
-  va_end(copy);
-  if (n < 0) return {};
-  if (static_cast<size_t>(n) < sizeof small) return std::string(small, static_cast<size_t>(n));
-  std::string big(static_cast<size_t>(n) + 1, '\0');
-  std::vsnprintf(big.data(), big.size(), fmt, ap);
-  big.resize(static_cast<size_t>(n));
-  return big;
-}
+namespace driver {
 
-}  // namespace
-
-void say(const char *fmt, ...) {
+void Console::say(const char *fmt, ...) {
   va_list ap;
   va_start(ap, fmt);
-  std::string s = vformat(fmt, ap);
+  std::string s = format::vstrprintf(fmt, ap);
   va_end(ap);
-  say_text(s);
+  text(s);
 }
 
-void say_text(std::string_view s) {
-  if (!s.empty()) std::fwrite(s.data(), 1, s.size(), console.out);
+void Console::text(std::string_view s) {
+  if (!s.empty()) std::fwrite(s.data(), 1, s.size(), out_);
 }
 
-std::string strprintf(const char *fmt, ...) {
-  va_list ap;
-  va_start(ap, fmt);
-  std::string s = vformat(fmt, ap);
-  va_end(ap);
-  return s;
+void Console::warning(const std::string &s) {
+  say("\n-- Warning: %s\n", s.c_str());
+  count_lines(2);
 }
 
-char read_key() {
-  std::fflush(console.out);
-  console.keys_read++;
-  int c = std::fgetc(console.in);
+char Console::read_key() {
+  std::fflush(out_);
+  keys_read_++;
+  int c = std::fgetc(in_);
   if (c == EOF) return '\n';
   return static_cast<char>(c);
 }
+
+char Console::key_wait() {
+  char k = read_key();
+  if (k == ESC) throw format::Failure("ESCAPE key pressed!");
+  return k;
+}
+
+void Console::page_prompt(int limit, bool line_end_after) {
+  line_++;
+  if (line_ <= limit) return;
+  say("scroll?\n");
+  char k = key_wait();
+  if (k == 0) read_key();  // second half of a two-character key code
+  if (line_end_after) say("\n");
+  line_ = 0;
+}
+
+void Console::writeout(const std::string &s, int extra) {
+  line_ += extra;
+  if (pages_) page_prompt(21, true);
+  text(s);
+}
+
+void Console::one_line_page() {
+  if (pages_) page_prompt(22, false);
+}
+
+}  // namespace driver

@@ -1,31 +1,55 @@
-// Console text output and single-key input.
-//
-// All program text goes through say()/say_text() into `console.out` and every
-// key is read from `console.in`, so a whole run can be driven in-process with
-// its text captured or discarded and its keys taken from memory.
+// The console: all program text goes out here, every key comes in here, and
+// it counts the lines of the screen page for "-p".
 #pragma once
 
 #include <cstdio>
 #include <string>
 #include <string_view>
 
-struct Console {
-  FILE *out = stdout;
-  FILE *in = stdin;
-  unsigned long keys_read = 0;  // keys read so far in this run
-};
-inline Console console;
-
-// printf-style output to the console.
-void say(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-// Output of a finished text, unchanged (it may hold '%' or NUL-free tape text).
-void say_text(std::string_view s);
-// printf into a std::string of whatever length the text needs.
-std::string strprintf(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-
-// Reads one character from the key input. The console output is flushed
-// first so that a prompt is visible. End of input reads as a line end: it is
-// never ESC, so a run without keys goes on.
-char read_key();
+namespace driver {
 
 constexpr char ESC = 27;
+
+class Console {
+ public:
+  explicit Console(FILE *out = stdout, FILE *in = stdin) : out_(out), in_(in) {}
+
+  // printf-style output.
+  void say(const char *fmt, ...) __attribute__((format(printf, 2, 3)));
+  // A finished text, unchanged (it may hold '%' or tape text).
+  void text(std::string_view s);
+  // "\n-- Warning: <text>\n", two lines of the page.
+  void warning(const std::string &s);
+  void flush() { std::fflush(out_); }
+
+  // One character from the keys. The output is flushed first so that a
+  // prompt is seen. End of input reads as a line end: never ESC, so a run
+  // without keys goes on.
+  char read_key();
+  // Waits for a key; ESC ends the run.
+  char key_wait();
+  // Keys read so far.
+  unsigned long keys_read() const { return keys_read_; }
+
+  // Paging ("-p"): lines on the current page, starting at the banner's 3.
+  void set_paging(bool on) { pages_ = on; }
+  void count_lines(int n) {
+    if (line_ < 1000000) line_ += n;
+  }
+  // A piece of the extensive listing: after `extra` more lines, one line for
+  // the piece itself, with the page prompt when the page is full.
+  void writeout(const std::string &s, int extra);
+  // The page check before a block line of "-one".
+  void one_line_page();
+
+ private:
+  void page_prompt(int limit, bool line_end_after);
+
+  FILE *out_;
+  FILE *in_;
+  bool pages_ = false;
+  int line_ = 3;
+  unsigned long keys_read_ = 0;
+};
+
+}  // namespace driver

@@ -1,3 +1,6 @@
 #include "driver/run.hpp"
 
-int main(int argc, char **argv) { return RunReelwright(argc, argv); }
+int main(int argc, char **argv) {
+  driver::Console console;
+  return driver::RunReelwright(argc, argv, console);
+}

@@ -1,55 +1,39 @@
 #include "driver/run.hpp"
 
-#include <cstdio>
+#include <new>
 
-#include "driver/blockloop.hpp"
-#include "driver/console.hpp"
-#include "driver/flow.hpp"
-#include "driver/live.hpp"
-#include "driver/settings.hpp"
-#include "driver/tape.hpp"
-#include "engine/blocks.hpp"
-#include "engine/pulse.hpp"
-#include "listing/text.hpp"
-#include "sinks/audio.hpp"
-#include "sinks/aufile.hpp"
-#include "sinks/filesink.hpp"
+#include "format/failure.hpp"
 
-void ResetState() {
-  settings = RunSettings{};
-  tape = Tape{};
-  engine = Engine{};
-  params = BlockParams{};
-  flow = FlowState{};
-  texts = Texts{};
-  filesink = FileSink{};
-  auhead = SNDSoundStruct{};
-  audiofd = 0;
-  audio.ringbuffer_read.store(0);
-  audio.ringbuffer_write.store(0);
-  audio.finishing.store(0);
-  audio.opened = false;
-  audio.held = 0.0f;
-  for (float &f : audio.ringbuf) f = 0.0f;
-}
+namespace driver {
 
-int RunReelwright(int argc, char **argv) {
-  int status = 0;
+int RunReelwright(int argc, char **argv, Console &console, const Limits &limits) {
+  std::optional<Options> opt;
+  std::optional<Session> session;
+  std::string error;
   try {
-    if (StartUp(argc, argv)) {
-      LoadTape();
-      IndexTape();
-      ApplyRange();
-      BlockLoop();
+    opt = ParseCommandLine(argc, argv, console);
+    if (opt) {
+      session.emplace(*opt, console, limits);
+      session->load();
+      session->open();
+      session->visit_blocks();
+      session->close();
     }
-  } catch (const RunAborted &e) {
-    status = e.status;
-    // What was converted stays a valid sound file; the sound output is let go.
-    FinishOutputFile();
-    engine.buf_index = 0;
-    abandon_audio();
+  } catch (const format::Failure &f) {
+    error = f.what();
+  } catch (const std::bad_alloc &) {
+    error = "Not enough memory!";
+  } catch (const std::exception &e) {
+    error = format::strprintf("Unexpected failure: %s", e.what());
   }
-  ReleaseTape();
-  std::fflush(console.out);
-  return status;
+  if (error.empty()) {
+    console.flush();
+    return 0;
+  }
+  console.say("\n-- Error: %s\n", error.c_str());
+  if (session) session->end_early();
+  console.flush();
+  return 1;
 }
+
+}  // namespace driver

@@ -1,122 +1,128 @@
-// The pulse engine core: T-states to samples, the output level, and the runs
-// of one sample value handed to whichever sink is open.
+// The pulse stream: what blocks become before any sample exists. Each item
+// is a stretch of signal given in the unit the tape gives it; the resampler
+// is the one place that turns items into samples.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <cstring>
+#include <span>
 
-#include "driver/settings.hpp"
-#include "sinks/filesink.hpp"
+namespace engine {
 
-constexpr int kLow = 16;
-constexpr int kHigh = 240;
-constexpr int kStageSize = 4096;
+// The two output levels, as the sample bytes that carry them.
+enum class Level : uint16_t { low = 16, high = 240 };  // not byte-typed: stores of it alias nothing else
+constexpr Level Other(Level l) { return l == Level::low ? Level::high : Level::low; }
 
-struct Engine {
-  double cycle = 0.0;                        // output samples per T-state
-  int amp = kLow;                            // current level: 16 or 240
-  unsigned char audio_buffer[kStageSize]{};  // samples staged for the live sink
-  int buf_index = 0;                         // samples in audio_buffer
-  uint64_t samples = 0;                      // samples emitted in this run
+enum class Unit : uint16_t {
+  tstates,   // `count` pulses of `length` T-states, the first at `level`, the level toggling after each
+  bits,      // the first `count` bits of `byte`, most significant first, each two pulses of `length`
+             // (a 0) or `one` (a 1) T-states, the first at `level`: a bit ends at the level it began
+  millis,    // a pause of `length` milliseconds at `level`
+  samples,   // `length` output samples at `level`
+  recorded,  // a recorded sample of `length` T-states at `level`
 };
-inline Engine engine;
 
-// Samples for n T-states: cycle * n + 0.5, truncated.
-int ConvSB(int n);
-// len samples of the byte value `amp` into the open sink.
-void PlaySB(unsigned char amp, int len);
-// A pause of tzx_pause milliseconds at level amp.
-void PauseSB(unsigned char amp, int tzx_pause);
-// Samples PauseSB emits for a pause of the given milliseconds.
-int PauseSamples(int tzx_pause);
-inline void ToggleAmp() { engine.amp = (engine.amp == kLow) ? kHigh : kLow; }
+struct Pulse {
+  uint32_t length = 0;
+  uint32_t count = 1;
+  Unit unit = Unit::tstates;
+  Level level = Level::low;
+  uint16_t one = 0;
+  uint16_t byte = 0;
+  bool operator==(const Pulse &) const = default;
+};
 
-// The samples of a whole data byte of 8 bits (each bit two pulses of bit0 or
-// bit1 samples, at most 32 each) that starts at `level`: made once per byte
-// value and kept while the level and the bit lengths stay the same, which
-// they do for a whole data block. Returns the samples and sets len.
-const unsigned char *DataByteSamples(int level, int bit0, int bit1, unsigned byte, int &len);
-
-// Pulses in a tight loop: a pulse is PlaySB(amp, n) followed by ToggleAmp().
-// For the tens of millions of short pulses of a conversion, the writer keeps
-// the level, the fill mark of the file sink's buffer and the sample count in
-// locals while it works and hands them back when it is done (or before any
-// run takes the general path), so each short pulse costs one fixed-size
-// store into the buffer.
-class PulseWriter {
+// Takes the stream in batches.
+class PulseConsumer {
  public:
-  PulseWriter() { load(); }
-  ~PulseWriter() { store(); }
-  PulseWriter(const PulseWriter &) = delete;
-  PulseWriter &operator=(const PulseWriter &) = delete;
+  virtual ~PulseConsumer() = default;
+  virtual void take(std::span<const Pulse> pulses) = 0;
+};
 
-  void pulse(int n) {
-    if (n > 0 && n <= 32 && pos_ + n < cap_ && samples_ + static_cast<uint64_t>(n) <= max_) {
-      std::memset(buf_ + pos_, level_, 32);
-      pos_ += n;
-      samples_ += static_cast<uint64_t>(n);
-    } else {
-      store();
-      PlaySB(static_cast<unsigned char>(level_), n);
-      load();
-    }
-    level_ = level_ == kLow ? kHigh : kLow;
-  }
-
-  // The first `bits` bits of a data byte, most significant first, each two
-  // pulses of its length (bit1 for a 1, bit0 for a 0), so the level after a
-  // bit is the level before it. A whole byte of short bits is copied from
-  // its ready-made samples.
-  void data_byte(unsigned byte, int bits, int bit0, int bit1) {
-    if (bits == 8 && bit0 > 0 && bit1 > 0 && bit0 <= 32 && bit1 <= 32 && pos_ + 512 < cap_ &&
-        samples_ + 512 <= max_) {
-      int len = 0;
-      const unsigned char *from = DataByteSamples(level_, bit0, bit1, byte, len);
-      std::memcpy(buf_ + pos_, from, static_cast<size_t>(len));
-      pos_ += len;
-      samples_ += static_cast<uint64_t>(len);
-      return;
-    }
-    for (; bits != 0; bits--, byte = (byte << 1) & 0xFF) {
-      const int n = (byte & 0x80) ? bit1 : bit0;
-      pulse(n);
-      pulse(n);
-    }
+// Output samples per T-state at a rate, and the sample counts of durations
+// under the per-pulse rule: each duration is rounded on its own.
+class TimeBase {
+ public:
+  explicit TimeBase(int rate) : rate_(rate), cycle_(rate / 3500000.0) {}
+  int rate() const { return rate_; }
+  double cycle() const { return cycle_; }
+  // n T-states: cycle * n + 0.5, truncated.
+  uint32_t samples(uint32_t tstates) const { return Samples(cycle_, tstates); }
+  static uint32_t Samples(double cycle, uint32_t tstates) { return static_cast<uint32_t>(cycle * tstates + 0.5); }
+  // A pause: the product of milliseconds and rate in single precision, then
+  // divided by 1000 and truncated (65535 ms at 48000 Hz is 3145679 samples).
+  uint32_t pause_samples(uint32_t ms) const {
+    float product = static_cast<float>(ms) * static_cast<float>(rate_);
+    return static_cast<uint32_t>(static_cast<double>(product) / 1000.0);
   }
 
  private:
-  void load() {
-    level_ = engine.amp;
-    samples_ = engine.samples;
-    max_ = settings.max_samples;
-    if (filesink.open != FileKind::none) {
-      buf_ = filesink.vocbuf;
-      pos_ = filesink.vocpos;
-      cap_ = filesink.vocbuflen;
-    } else {
-      buf_ = nullptr;
-      pos_ = cap_ = 0;  // no file sink: every pulse takes the general path
-    }
-    start_ = pos_;
-    held_ = true;
+  int rate_;
+  double cycle_;
+};
+
+// Where block players put their signal. It keeps the current level: a pulse
+// plays at it and the level toggles at its end.
+class PulseStream {
+ public:
+  PulseStream(PulseConsumer &to, const TimeBase &time) : to_(to), time_(time) {}
+  PulseStream(const PulseStream &) = delete;
+  PulseStream &operator=(const PulseStream &) = delete;
+
+  Level level() const { return level_; }
+  void set_level(Level l) { level_ = l; }
+  const TimeBase &time() const { return time_; }
+
+  // A pulse of t T-states at the current level; the level toggles after it.
+  void pulse(uint32_t tstates) { pulses(tstates, 1); }
+  // n such pulses.
+  void pulses(uint32_t tstates, uint32_t n) {
+    if (n == 0) return;
+    push({tstates, n, Unit::tstates, level_});
+    if (n & 1) level_ = Other(level_);
   }
-  // Hands the locals back (once: after a general-path run that failed, the
-  // globals are newer than the locals and stay as they are).
-  void store() {
-    if (!held_) return;
-    held_ = false;
-    engine.amp = level_;
-    if (buf_) {
-      if (filesink.open == FileKind::au)
-        auhead.dataSize = static_cast<int>(static_cast<unsigned>(auhead.dataSize) + static_cast<unsigned>(pos_ - start_));
-      filesink.vocpos = pos_;
-      engine.samples = samples_;
-    }
+  // A sync pulse: left out, edge and all, when it makes no sample.
+  void sync(uint32_t tstates) {
+    if (time_.samples(tstates) != 0) pulse(tstates);
+  }
+  // A square wave: two pulses of t T-states, ending at the level it began.
+  void wave(uint32_t tstates) { pulses(tstates, 2); }
+  // The first n bits of a data byte, most significant first, each two pulses
+  // of `zero` or `one` T-states.
+  void bits(uint8_t byte, uint32_t n, uint16_t zero, uint16_t one) {
+    if (n != 0) push({zero, n, Unit::bits, level_, one, byte});
+  }
+  // A pause of ms milliseconds at the current level.
+  void pause(uint32_t ms) { push({ms, 1, Unit::millis, level_}); }
+  // n output samples at the current level.
+  void hold(uint32_t samples) { push({samples, 1, Unit::samples, level_}); }
+  // A recorded sample of t T-states at a level, which stays the current one.
+  void recorded(uint32_t tstates, Level l) {
+    level_ = l;
+    push({tstates, 1, Unit::recorded, l});
   }
 
-  bool held_ = false;
-  int level_ = kLow;
-  unsigned char *buf_ = nullptr;
-  int pos_ = 0, cap_ = 0, start_ = 0;
-  uint64_t samples_ = 0, max_ = 0;
+  // Hands everything on.
+  void flush() {
+    const size_t n = n_;
+    n_ = 0;  // handed on even when the consumer fails on them
+    if (n != 0) to_.take(std::span<const Pulse>(buf_, n));
+  }
+  // Forgets what was not handed on.
+  void drop() { n_ = 0; }
+
+ private:
+  void push(const Pulse &p) {
+    buf_[n_++] = p;
+    if (n_ == kBatch) flush();
+  }
+
+  static constexpr size_t kBatch = 1024;
+  PulseConsumer &to_;
+  const TimeBase &time_;
+  Level level_ = Level::low;
+  size_t n_ = 0;
+  Pulse buf_[kBatch];
 };
+
+}  // namespace engine

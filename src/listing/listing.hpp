@@ -2,21 +2,46 @@
 // progress line of replay and conversion) and the extensive "-info" listing.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
-#include "driver/tape.hpp"
+#include "format/blocks.hpp"
+#include "listing/machines.hpp"
 
-// "Block %3d (%5X):  " for the current block: its number and file offset.
-std::string Heading();
-// Hands a listing text to writeout after counting the screen lines it takes
-// beyond the one writeout counts.
-void writeout_lines(const std::string &s, int extra);
+namespace listing {
 
-// One-line texts, printed only while `draw` is set.
-void OneLineData(int id);             // 0x10, 0x11, 0x14 (after the block is read)
-void OneLineC64(int id);              // 0x16, 0x17 (after the block is read)
-void OneLineOther(int id, Body body); // 0x12, 0x13, 0x15, 0x20 and the description blocks
+// Where a block stands, for its texts.
+struct Place {
+  int number = 0;       // counted from 1
+  uint64_t offset = 0;  // file offset of the block
+  uint8_t id = 0;
+  bool last = false;    // the last block of the range: data blocks show no pause
+  Machine machine;      // as declared by the blocks before it
+};
 
-// Extensive texts, through writeout.
-void ListSignalBlock(int id, Body body);      // 0x10 to 0x17, 0x20 with a pause
-void ListDescriptionBlock(int id, Body body); // 0x21, 0x22, 0x30 to 0x35, 0x40, 0x5A
+// One piece of the extensive listing: printed as one unit of the page count,
+// after `extra` more lines were counted (for a blank line it ends in, and the
+// line breaks of an expanded tape text).
+struct Piece {
+  std::string text;
+  int extra = 0;
+};
+using Pieces = std::vector<Piece>;
+
+// The one-line text, line end included. Blocks that steer the replay have the
+// texts of the "-one" listing here.
+std::string OneLine(const format::Block &block, const Place &at);
+// The extensive listing.
+Pieces Extensive(const format::Block &block, const Place &at);
+
+// "Block %3d (%5X):  ": the heading every extensive text starts with.
+std::string Heading(const Place &at);
+
+// Relative speed in percent of a bit-1 pulse of b T-states against the ROM's
+// (saturating: 0 gives the largest int).
+int Speed(unsigned bit1);
+// Sample rate of a direct recording with the given T-states per sample.
+int OriginalFrequency(unsigned tstates_per_sample);
+
+}  // namespace listing

@@ -1,7 +1,8 @@
 #include "listing/machines.hpp"
 
-#include "driver/console.hpp"
-#include "driver/settings.hpp"
+#include "format/failure.hpp"
+
+namespace listing {
 
 const char *const htype[16] = {
     "Computer",         "External Storage", "ROM/RAM Type Add-On", "Sound Device",
@@ -41,18 +42,21 @@ const char *const hid[16][30] = {
 
 std::string HardwareTypeName(unsigned type) {
   if (type < 16) return htype[type];
-  return strprintf("Unknown hardware type %u", type);
+  return format::strprintf("Unknown hardware type %u", type);
 }
 
 std::string HardwareName(unsigned type, unsigned ident) {
   if (type < 16 && ident < 30 && hid[type][ident] && hid[type][ident][0]) return hid[type][ident];
-  return strprintf("Unknown hardware ID %u", ident);
+  return format::strprintf("Unknown hardware ID %u", ident);
 }
 
-void DetectMachine(Body body) {
-  if (body.u8(0) == 0) return;  // no entries
-  unsigned type = body.u8(1), ident = body.u8(2), value = body.u8(3);
-  if (type != 0 || value != 1) return;
-  if (ident >= 21 && ident <= 25) settings.cpc = 1;
-  if (ident == 9) settings.sam = 1;
+Machine DetectMachine(const format::HardwareInfo &h, Machine m) {
+  if (h.entries.empty()) return m;
+  const format::HardwareEntry &e = h.entries.front();
+  if (e.type != 0 || e.relation != 1) return m;
+  if (e.id >= 21 && e.id <= 25) m.cpc = true;
+  if (e.id == 9) m.sam = true;
+  return m;
 }
+
+}  // namespace listing

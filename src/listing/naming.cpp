@@ -1,121 +1,95 @@
 #include "listing/naming.hpp"
 
-#include <cstring>
+#include "format/ids.hpp"
 
-#include "driver/settings.hpp"
-#include "engine/blocks.hpp"
-#include "listing/text.hpp"
+namespace listing {
 
 namespace {
 
 const char *const kLongLabel[4] = {"Program : ", "Num. Array : ", "Char. Array : ", "Bytes : "};
 const char *const kShortLabel[4] = {"    Program : ", " Num. Array : ", "Char. Array : ", "      Bytes : "};
+const char kDashes24[] = "------------------------";
 
 // Byte i of a block's data, or 0 past its end.
-unsigned char at(const unsigned char *d, int len, int i) { return i < len ? d[i] : 0; }
+uint8_t at(format::Bytes d, size_t i) { return i < d.size() ? d[i] : 0; }
 
 // The 10-character name of a Spectrum or Sam Coupe header.
-std::string header_name(const unsigned char *d, int len) {
+std::string header_name(format::Bytes d) {
   std::string name;
-  for (int i = 2; i < 12; i++) {
-    unsigned char c = at(d, len, i);
+  for (size_t i = 2; i < 12; i++) {
+    uint8_t c = at(d, i);
     name += (c >= 0x20 && c <= 0x7E) ? static_cast<char>(c) : ' ';
   }
   return name;
 }
 
-void headerless(int type, const char *short_form) { texts.tstr = type ? "Headerless" : short_form; }
-
-void c64_name(std::string &name, const unsigned char *data, int first) {
-  name.clear();
-  for (int i = first; i < first + 16; i++) {
-    unsigned char c = data[i];
+// The 16-character name of a C64 header from byte `first` on.
+std::string c64_name(format::Bytes d, size_t first) {
+  std::string name;
+  for (size_t i = first; i < first + 16; i++) {
+    uint8_t c = at(d, i);
     name += (c >= 32 && c <= 125) ? static_cast<char>(c) : ' ';
   }
+  return name;
 }
 
-bool countdown(const unsigned char *data, int len, unsigned char first) {
-  if (len < 9) return false;
-  for (int i = 0; i < 9; i++)
-    if (data[i] != first - i) return false;
+bool countdown(format::Bytes d, uint8_t first) {
+  if (d.size() < 9) return false;
+  for (size_t i = 0; i < 9; i++)
+    if (d[i] != first - i) return false;
   return true;
 }
 
-const char kDashes24[] = "------------------------";
-
 }  // namespace
 
-void Identify(int len, const unsigned char *temp, int type) {
-  const unsigned char flag = at(temp, len, 0), kind = at(temp, len, 1);
-  if (settings.cpc) {
-    if (len > 0 && flag == ',') {
-      std::string name;
-      for (int i = 1; i <= 16; i++) {
-        unsigned char c = at(temp, len, i);
-        name += c ? static_cast<char>(c) : ' ';
-      }
-      texts.tstr = type ? name + "    " : "    " + name + "    ";
-    } else {
-      headerless(type, "    ------------------  ");
+std::string Identify(format::Bytes data, Form form, Machine machine) {
+  const bool extensive = form == Form::extensive;
+  const size_t len = data.size();
+  const uint8_t flag = at(data, 0), kind = at(data, 1);
+  if (machine.cpc) {
+    if (len == 0 || flag != ',') return extensive ? "Headerless" : "    ------------------  ";
+    std::string name;
+    for (size_t i = 1; i <= 16; i++) {
+      uint8_t c = at(data, i);
+      name += c ? static_cast<char>(c) : ' ';
     }
-    return;
+    return extensive ? name + "    " : "    " + name + "    ";
   }
   int label = -1;
-  if (settings.sam) {
-    if (len > 0 && flag == 1 && len >= 81 && len <= 83 && kind >= 0x10 && kind <= 0x13) label = kind - 0x10;
-  } else if (len > 0 && flag == 0 && (len == 19 || len == 20) && kind <= 3) {
+  if (machine.sam) {
+    if (len >= 81 && len <= 83 && flag == 1 && kind >= 0x10 && kind <= 0x13) label = kind - 0x10;
+  } else if ((len == 19 || len == 20) && flag == 0 && kind <= 3) {
     label = kind;
   }
-  if (label < 0) {
-    headerless(type, "    --------------------");
-    return;
-  }
-  texts.tstr = std::string(type ? kLongLabel[label] : kShortLabel[label]) + header_name(temp, len);
+  if (label < 0) return extensive ? "Headerless" : "    --------------------";
+  return std::string(extensive ? kLongLabel[label] : kShortLabel[label]) + header_name(data);
 }
 
-void GetC64ROMName(std::string &name, const unsigned char *data) { c64_name(name, data, 14); }
-
-void GetC64StandardTurboTapeName(std::string &name, const unsigned char *data) { c64_name(name, data, 15); }
-
-void IdentifyC64ROM(int pos, const unsigned char *data, int type) {
-  const BlockParams &p = params;
-  if (p.sb_pilot != 616 || p.sb_sync1 != 1176 || p.sb_sync2 != 896 || p.sb_bit0_f != 616 || p.sb_bit0_s != 896 ||
-      p.sb_bit1_f != 896 || p.sb_bit1_s != 616 || p.xortype != 1) {
-    texts.tstr = type ? "Unknown" : kDashes24;
-    texts.spdstr = "C64 Data     ";
-    return;
-  }
-  if (countdown(data, pos, 0x89)) {
-    if (pos == 202) {
-      std::string name;
-      GetC64ROMName(name, data);
-      texts.tstr = (type ? "ROM Header: " : "Header: ") + name;
-    } else {
-      texts.tstr = type ? "ROM: Data Block" : "Data Block              ";
-    }
-  } else {
-    texts.tstr = type ? "ROM: Last Block Repeated" : kDashes24;
-  }
-  texts.spdstr = "C64 ROM Data ";
+C64Name IdentifyC64ROM(const format::C64RomData &b, Form form) {
+  namespace c64 = format::c64;
+  const bool extensive = form == Form::extensive;
+  if (b.pilot != c64::pilot || b.sync1 != c64::sync1 || b.sync2 != c64::sync2 || b.bit0_first != c64::bit0_first ||
+      b.bit0_second != c64::bit0_second || b.bit1_first != c64::bit1_first || b.bit1_second != c64::bit1_second ||
+      b.xor_type != 1)
+    return {extensive ? "Unknown" : kDashes24, "C64 Data     "};
+  std::string name;
+  if (!countdown(b.data, 0x89)) name = extensive ? "ROM: Last Block Repeated" : kDashes24;
+  else if (b.data.size() == 202) name = (extensive ? "ROM Header: " : "Header: ") + c64_name(b.data, 14);
+  else name = extensive ? "ROM: Data Block" : "Data Block              ";
+  return {name, "C64 ROM Data "};
 }
 
-void IdentifyC64Turbo(int pos, const unsigned char *data, int type) {
-  const BlockParams &p = params;
-  if (p.sb_bit0 != 426 || p.sb_bit1 != 596 || p.lead_in_byte != 2) {
-    texts.tstr = type ? "Unknown" : kDashes24;
-    texts.spdstr = "C64 Data     ";
-    return;
-  }
-  if (countdown(data, pos, 9)) {
-    if (pos == 32 && data[9] != 0) {
-      std::string name;
-      GetC64StandardTurboTapeName(name, data);
-      texts.tstr = (type ? "TurboTape Header: " : "Header: ") + name;
-    } else {
-      texts.tstr = type ? "TurboTape Data Block" : kDashes24;
-    }
-  } else {
-    texts.tstr = type ? "TurboTape Unknown" : kDashes24;
-  }
-  texts.spdstr = "C64 Turbo    ";
+C64Name IdentifyC64Turbo(const format::C64TurboData &b, Form form) {
+  namespace c64 = format::c64;
+  const bool extensive = form == Form::extensive;
+  if (b.bit0 != c64::turbo_bit0 || b.bit1 != c64::turbo_bit1 || b.lead_in_byte != c64::turbo_lead_in)
+    return {extensive ? "Unknown" : kDashes24, "C64 Data     "};
+  std::string name;
+  if (!countdown(b.data, 9)) name = extensive ? "TurboTape Unknown" : kDashes24;
+  else if (b.data.size() == 32 && b.data[9] != 0)
+    name = (extensive ? "TurboTape Header: " : "Header: ") + c64_name(b.data, 15);
+  else name = extensive ? "TurboTape Data Block" : kDashes24;
+  return {name, "C64 Turbo    "};
 }
+
+}  // namespace listing

@@ -1,14 +1,27 @@
 // Names of data blocks, read from the loader headers they hold.
 //
-// type 1 gives the long form of the extensive listing, type 0 the one-line
-// form, always 24 characters. The name goes to texts.tstr; the C64 functions
-// also put a 13-character kind label in texts.spdstr.
+// The long form is that of the extensive listing; the one-line form is
+// always 24 characters.
 #pragma once
 
 #include <string>
 
-void Identify(int len, const unsigned char *temp, int type);
-void IdentifyC64ROM(int pos, const unsigned char *data, int type);
-void IdentifyC64Turbo(int pos, const unsigned char *data, int type);
-void GetC64ROMName(std::string &name, const unsigned char *data);
-void GetC64StandardTurboTapeName(std::string &name, const unsigned char *data);
+#include "format/blocks.hpp"
+#include "listing/machines.hpp"
+
+namespace listing {
+
+enum class Form { one_line, extensive };
+
+// A ZX Spectrum (or, on such a tape, Sam Coupe or Amstrad CPC) header's kind
+// and file name, or "Headerless".
+std::string Identify(format::Bytes data, Form form, Machine machine);
+
+// A C64 block's name and its 13-character kind label.
+struct C64Name {
+  std::string name, kind;
+};
+C64Name IdentifyC64ROM(const format::C64RomData &b, Form form);
+C64Name IdentifyC64Turbo(const format::C64TurboData &b, Form form);
+
+}  // namespace listing

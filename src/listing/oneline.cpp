@@ -1,89 +1,109 @@
-#include "driver/console.hpp"
-#include "driver/settings.hpp"
-#include "engine/blocks.hpp"
+// One-line texts: "-one" and the progress lines of replay and conversion.
+#include <climits>
+#include <variant>
+
+#include "format/failure.hpp"
 #include "listing/listing.hpp"
-#include "listing/machines.hpp"
 #include "listing/naming.hpp"
 #include "listing/text.hpp"
 
+namespace listing {
+
 namespace {
 
-// The pause field: empty for the last block of the range.
-void pause_field() {
-  if (tape.curr == tape.numblocks - 1) texts.pstr.clear();
-  else texts.pstr = strprintf(",Pause: %2.3fs", params.tzx_pause / 1000.0);
+using namespace format;
+using format::strprintf;
+
+int saturate(double v) {
+  if (!(v < 2147483647.0)) return INT_MAX;
+  return static_cast<int>(v);
 }
 
-const std::string kPokes = "POKEs           ";
+struct OneLiner {
+  const Place &at;
+
+  // The pause field of a data block: none for the last block of the range.
+  std::string pause(uint16_t ms) const { return at.last ? std::string() : strprintf(",Pause: %2.3fs", ms / 1000.0); }
+  std::string data(const std::string &name, const std::string &speed, Bytes data, uint16_t ms) const {
+    return strprintf("%s  Length:%6d  %s %s\n", name.c_str(), static_cast<int>(data.size()), speed.c_str(),
+                     pause(ms).c_str());
+  }
+  std::string c64(const C64Name &n, Bytes data, uint16_t ms) const {
+    return strprintf(" %s Length:%6d  %s%s\n", n.name.c_str(), static_cast<int>(data.size()), n.kind.c_str(),
+                     pause(ms).c_str());
+  }
+  static std::string speed(unsigned bit1) { return strprintf(" Speed: %3d%%", Speed(bit1)); }
+
+  std::string operator()(const StandardData &b) const {
+    return data(Identify(b.data, Form::one_line, at.machine), "Normal Speed", b.data, b.pause);
+  }
+  std::string operator()(const TurboData &b) const {
+    return data(Identify(b.data, Form::one_line, at.machine), speed(b.bit1), b.data, b.pause);
+  }
+  std::string operator()(const PureData &b) const {
+    return data("    Pure Data           ", speed(b.bit1), b.data, b.pause);
+  }
+  std::string operator()(const C64RomData &b) const { return c64(IdentifyC64ROM(b, Form::one_line), b.data, b.pause); }
+  std::string operator()(const C64TurboData &b) const {
+    return c64(IdentifyC64Turbo(b, Form::one_line), b.data, b.pause);
+  }
+  std::string operator()(const PureTone &b) const {
+    return strprintf("    Pure Tone             Length: %5d\n", b.count);
+  }
+  std::string operator()(const PulseSequence &b) const {
+    return strprintf("    Sequence of Pulses    Length: %5d\n", b.count);
+  }
+  std::string operator()(const DirectRecording &b) const {
+    return strprintf("    Direct Recording      Length:%6d  Original Freq.: %5d Hz\n", static_cast<int>(b.data.size()),
+                     OriginalFrequency(b.tstates_per_sample));
+  }
+  std::string operator()(const Pause &b) const {
+    return strprintf("    Pause                 Length: %2.3fs\n", b.ms / 1000.0);
+  }
+  std::string operator()(const GroupStart &b) const { return "    Group: " + CopyString(b.name) + "\n"; }
+  std::string operator()(const GroupEnd &) const { return "    Group End\n"; }
+  std::string operator()(const Description &b) const { return "    Description: " + CopyString(b.text) + "\n"; }
+  std::string operator()(const Message &b) const { return "    Message: " + CopyString(b.text) + "\n"; }
+  std::string operator()(const ArchiveInfo &b) const {
+    // The first string decides; a block without strings is "Archive Info".
+    if (b.count > 0 && b.first.kind == 0) return MoreInfo("    Title: " + CopyString(b.first.text));
+    return MoreInfo("    Archive Info");
+  }
+  std::string operator()(const HardwareInfo &b) const {
+    if (!b.entries.empty() && b.entries[0].type == 0 && b.entries[0].relation == 1)
+      return "    This tape is made for " + HardwareName(0, b.entries[0].id) + " !\n";
+    return MoreInfo("    Hardware Type");
+  }
+  std::string operator()(const EmulationInfo &) const { return "    Information for emulators.\n"; }
+  std::string operator()(const CustomInfo &b) const {
+    if (b.is_pokes) return MoreInfo("    Custom Info: " + CopyString(b.ident));
+    return "    Custom Info: " + CopyString(b.ident) + "\n";
+  }
+  std::string operator()(const Snapshot &) const { return "    Snapshot               (Not Supported yet)\n"; }
+  std::string operator()(const MergedTapes &) const { return "    Start of the new tape  (Merged Tapes)\n"; }
+  std::string operator()(const Unknown &b) const { return strprintf("    Unknown block %02X !\n", b.id); }
+
+  // Blocks that steer the replay, as "-one" lists them.
+  std::string operator()(const StopTape &) const { return "    Stop the tape command!\n"; }
+  std::string operator()(const Jump &b) const {
+    return strprintf("    Jump Relative: %d (To Block %ld)\n", b.distance, static_cast<long>(at.number) + b.distance);
+  }
+  std::string operator()(const LoopStart &b) const { return strprintf("    Loop Start, Counter: %d\n", b.count); }
+  std::string operator()(const LoopEnd &) const { return "    Loop End\n"; }
+  std::string operator()(const CallSequence &b) const {
+    return strprintf("    Call Sequence, Number of Calls : %d\n", b.count);
+  }
+  std::string operator()(const ReturnFromCall &) const { return "    Return from Call\n"; }
+  std::string operator()(const Select &) const { return MoreInfo("    Select block"); }
+  std::string operator()(const Stop48k &) const { return "    Stop the tape if in 48k mode!\n"; }
+};
 
 }  // namespace
 
-void OneLineData(int id) {
-  if (id == 0x14) texts.tstr = "    Pure Data           ";
-  else Identify(params.datalen, params.data, 0);
-  texts.spdstr = (id == 0x10) ? std::string("Normal Speed") : strprintf(" Speed: %3d%%", params.speed);
-  pause_field();
-  if (settings.draw)
-    say("%s  Length:%6d  %s %s\n", texts.tstr.c_str(), params.datalen, texts.spdstr.c_str(), texts.pstr.c_str());
-}
+int Speed(unsigned bit1) { return saturate((1710.0 / bit1) * 100.0); }
 
-void OneLineC64(int id) {
-  if (id == 0x16) IdentifyC64ROM(params.datalen, params.data, 0);
-  else IdentifyC64Turbo(params.datalen, params.data, 0);
-  pause_field();
-  if (settings.draw)
-    say(" %s Length:%6d  %s%s\n", texts.tstr.c_str(), params.datalen, texts.spdstr.c_str(), texts.pstr.c_str());
-}
+int OriginalFrequency(unsigned tstates_per_sample) { return saturate(3500000.0 / tstates_per_sample + 0.5); }
 
-void OneLineOther(int id, Body body) {
-  if (!settings.draw) return;
-  switch (id) {
-    case 0x12: say("    Pure Tone             Length: %5d\n", params.pilot); break;
-    case 0x13: say("    Sequence of Pulses    Length: %5d\n", params.pilot); break;
-    case 0x15:
-      say("    Direct Recording      Length:%6d  Original Freq.: %5d Hz\n", params.datalen,
-          OriginalFrequency(static_cast<unsigned>(params.t_pulse)));
-      break;
-    case 0x20: say("    Pause                 Length: %2.3fs\n", params.tzx_pause / 1000.0); break;
-    case 0x21:
-      CopyString(texts.pstr, body.p + 1, static_cast<int>(body.u8(0)));
-      say("    Group: %s\n", texts.pstr.c_str());
-      break;
-    case 0x22: say("    Group End\n"); break;
-    case 0x30:
-      CopyString(texts.pstr, body.p + 1, static_cast<int>(body.u8(0)));
-      say("    Description: %s\n", texts.pstr.c_str());
-      break;
-    case 0x31:
-      CopyString(texts.pstr, body.p + 2, static_cast<int>(body.u8(1)));
-      say("    Message: %s\n", texts.pstr.c_str());
-      break;
-    case 0x32: {
-      // The first string decides; a block without strings is "Archive Info".
-      if (body.u8(2) > 0 && body.u8(3) == 0) {
-        int len = static_cast<int>(body.u8(4));
-        int inside = static_cast<int>(body.avail(5));
-        CopyString(texts.spdstr, body.p + 5, len < inside ? len : inside);
-        texts.tstr = "    Title: " + texts.spdstr;
-      } else {
-        texts.tstr = "    Archive Info";
-      }
-      say_text(MoreInfo(texts.tstr));
-      break;
-    }
-    case 0x33:
-      if (body.u8(0) > 0 && body.u8(1) == 0 && body.u8(3) == 1)
-        say("    This tape is made for %s !\n", HardwareName(0, body.u8(2)).c_str());
-      else
-        say_text(MoreInfo("    Hardware Type"));
-      break;
-    case 0x34: say("    Information for emulators.\n"); break;
-    case 0x35:
-      CopyString(texts.pstr, body.p, 16);
-      if (texts.pstr == kPokes) say_text(MoreInfo("    Custom Info: " + texts.pstr));
-      else say("    Custom Info: %s\n", texts.pstr.c_str());
-      break;
-    case 0x40: say("    Snapshot               (Not Supported yet)\n"); break;
-    case 0x5A: say("    Start of the new tape  (Merged Tapes)\n"); break;
-  }
-}
+std::string OneLine(const Block &block, const Place &at) { return std::visit(OneLiner{at}, block); }
+
+}  // namespace listing

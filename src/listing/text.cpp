@@ -2,28 +2,13 @@
 
 #include <cstring>
 
-#include "driver/console.hpp"
-#include "driver/settings.hpp"
+#include "format/failure.hpp"
 
-void PagePrompt(int limit, bool line_end_after) {
-  settings.line++;
-  if (settings.line <= limit) return;
-  say("scroll?\n");
-  settings.k = read_key();
-  if (settings.k == ESC) Error("ESCAPE key pressed!");
-  if (settings.k == 0) read_key();  // second half of a two-character key code
-  if (line_end_after) say("\n");
-  settings.line = 0;
-}
+namespace listing {
 
-void writeout(const std::string &s) {
-  if (settings.pages) PagePrompt(21, true);
-  say_text(s);
-}
-
-int MultiLine(const std::string &s, int spaces, std::string &d) {
-  d.clear();
-  int breaks = 0;
+std::string MultiLine(const std::string &s, int spaces, int &breaks) {
+  std::string d;
+  breaks = 0;
   for (char c : s) {
     if (c == '\0') break;
     d += c;
@@ -33,34 +18,32 @@ int MultiLine(const std::string &s, int spaces, std::string &d) {
       breaks++;
     }
   }
-  return breaks;
+  return d;
 }
 
-void MakeFixedString(std::string &s, int i) {
-  size_t n = i > 0 ? static_cast<size_t>(i) : 0;
-  size_t nul = s.find('\0');
-  if (nul != std::string::npos) s.resize(nul);
-  s.resize(n, ' ');
+std::string MakeFixedString(const std::string &s, int i) {
+  const size_t n = i > 0 ? static_cast<size_t>(i) : 0;
+  const size_t text = std::strlen(s.c_str());  // up to the first NUL
+  std::string out = s.substr(0, text < n ? text : n);
+  out.resize(n, ' ');
+  return out;
 }
 
-void CopyString(std::string &dest, const unsigned char *sour, int len) {
-  dest.clear();
-  if (len <= 0) return;
-  const void *nul = std::memchr(sour, 0, static_cast<size_t>(len));
-  size_t n = nul ? static_cast<size_t>(static_cast<const unsigned char *>(nul) - sour) : static_cast<size_t>(len);
-  dest.assign(reinterpret_cast<const char *>(sour), n);
+std::string CopyString(format::Bytes text) {
+  if (text.empty()) return {};
+  const void *nul = std::memchr(text.data(), 0, text.size());
+  size_t n = nul ? static_cast<size_t>(static_cast<const uint8_t *>(nul) - text.data()) : text.size();
+  return std::string(reinterpret_cast<const char *>(text.data()), n);
 }
 
-const char *GetCheckSum(const unsigned char *data, int len) {
-  if (len <= 0) return "None (no data)";
+std::string GetCheckSum(format::Bytes data) {
+  if (data.empty()) return "None (no data)";
   unsigned x = 0;
-  for (int i = 0; i < len - 1; i++) x ^= data[i];
-  if (x == data[len - 1]) return "OK";
-  texts.pstr = strprintf("Wrong, should be %3d ($%02X)", x, x);
-  return texts.pstr.c_str();
+  for (size_t i = 0; i + 1 < data.size(); i++) x ^= data[i];
+  if (x == data.back()) return "OK";
+  return format::strprintf("Wrong, should be %3d ($%02X)", x, x);
 }
 
-std::string MoreInfo(std::string text) {
-  MakeFixedString(text, 52);
-  return text + " (-info for more)\n";
-}
+std::string MoreInfo(const std::string &text) { return MakeFixedString(text, 52) + " (-info for more)\n"; }
+
+}  // namespace listing

@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace sinks {
+
 // What the logic needs to know of the device's stream.
 struct DeviceFormat {
   double mSampleRate = 0.0;
@@ -28,3 +30,5 @@ bool device_start(std::string &why);
 bool device_stop();
 // Releases the device.
 void device_close();
+
+}  // namespace sinks

@@ -1,6 +1,8 @@
 // A device layer for builds without sound output: opening always fails.
 #include "sinks/device.hpp"
 
+namespace sinks {
+
 DeviceStep device_open(int, unsigned &, DeviceFormat &, std::string &why) {
   why = "this build of reelwright has no sound output";
   return DeviceStep::default_device;
@@ -11,3 +13,5 @@ bool device_start(std::string &why) {
 }
 bool device_stop() { return false; }
 void device_close() {}
+
+}  // namespace sinks

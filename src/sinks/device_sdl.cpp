@@ -2,8 +2,10 @@
 // samples, its callback thread driving appIOProc.
 #include <SDL.h>
 
-#include "sinks/audio.hpp"
+#include "sinks/ring.hpp"
 #include "sinks/device.hpp"
+
+namespace sinks {
 
 namespace {
 
@@ -79,3 +81,5 @@ void device_close() {
   if (subsystem_up) SDL_QuitSubSystem(SDL_INIT_AUDIO);
   subsystem_up = false;
 }
+
+}  // namespace sinks

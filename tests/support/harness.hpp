@@ -1,6 +1,6 @@
-// Runs the built program as a child process, as a user would: arguments,
-// bytes on standard input, captured standard output and error, the exit
-// status, and a time limit so that a hang fails the test instead of the suite.
+// Runs the program: as a child process, as a user would (arguments, keys on
+// standard input, captured output and status, a time limit so that a hang
+// fails the test), or in this process with a console of strings.
 #pragma once
 
 #include <fcntl.h>
@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -18,26 +19,22 @@
 #include <string>
 #include <vector>
 
-#ifndef REELWRIGHT_BIN
-#error "REELWRIGHT_BIN must name the program under test"
-#endif
+#include "driver/run.hpp"
 
 namespace harness {
 
 struct Result {
-  int status = -1;      // exit status, or -1 when ended by a signal or the time limit
-  int signal = 0;       // the signal that ended it, if any
-  bool timed_out = false;
-  std::string out;      // standard output
-  std::string err;      // standard error
+  int status = -1;  // exit status; -1 when ended by a signal or the time limit
+  std::string out, err;
 };
 
 struct Options {
-  std::string input;                 // bytes on standard input (then end of input)
-  std::string cwd;                   // working directory, if not the current one
-  std::vector<std::string> env;      // extra NAME=value settings
-  double seconds = 30;               // time limit
-  long file_size_limit = 0;          // largest file the program may write, if set
+  std::string input;             // bytes on standard input, then its end
+  std::string cwd;               // working directory, if not this one
+  std::vector<std::string> env;  // NAME=value
+  double seconds = 30;
+  long file_size_limit = 0;  // largest file the program may write (writes past it fail)
+  std::string program = REELWRIGHT_BIN;
 };
 
 inline Result run(const std::vector<std::string> &args, const Options &opt = {}) {
@@ -50,38 +47,35 @@ inline Result run(const std::vector<std::string> &args, const Options &opt = {})
     if (!opt.cwd.empty() && chdir(opt.cwd.c_str()) != 0) _exit(127);
     for (const auto &e : opt.env) putenv(const_cast<char *>(e.c_str()));
     if (opt.file_size_limit > 0) {
-      // Writes past the limit then fail as on a full disk.
       rlimit lim{static_cast<rlim_t>(opt.file_size_limit), static_cast<rlim_t>(opt.file_size_limit)};
       setrlimit(RLIMIT_FSIZE, &lim);
       signal(SIGXFSZ, SIG_IGN);
     }
-    std::vector<char *> argv;
-    std::string prog = REELWRIGHT_BIN;
-    argv.push_back(prog.data());
     std::vector<std::string> copy = args;
+    copy.insert(copy.begin(), opt.program);
+    std::vector<char *> argv;
     for (auto &a : copy) argv.push_back(a.data());
     argv.push_back(nullptr);
-    execv(prog.c_str(), argv.data());
+    execv(opt.program.c_str(), argv.data());
     _exit(127);
   }
   close(in[0]), close(out[1]), close(err[1]);
   signal(SIGPIPE, SIG_IGN);
-  // Feed the input, then close it, while draining both outputs.
   Result r;
   size_t fed = 0;
   int fdin = in[1];
   if (opt.input.empty()) close(fdin), fdin = -1;
   else fcntl(fdin, F_SETFL, O_NONBLOCK);
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(opt.seconds);
-  bool out_open = true, err_open = true;
-  while (out_open || err_open) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(opt.seconds);
+  bool timed_out = false;
+  for (bool out_open = true, err_open = true; out_open || err_open;) {
     std::vector<pollfd> fds;
     if (out_open) fds.push_back({out[0], POLLIN, 0});
     if (err_open) fds.push_back({err[0], POLLIN, 0});
     if (fdin >= 0) fds.push_back({fdin, POLLOUT, 0});
     if (std::chrono::steady_clock::now() > deadline) {
       kill(pid, SIGKILL);
-      r.timed_out = true;
+      timed_out = true;
       break;
     }
     poll(fds.data(), fds.size(), 100);
@@ -95,8 +89,7 @@ inline Result run(const std::vector<std::string> &args, const Options &opt = {})
       }
       char buf[65536];
       ssize_t n = read(p.fd, buf, sizeof buf);
-      std::string &dst = (p.fd == out[0]) ? r.out : r.err;
-      if (n > 0) dst.append(buf, static_cast<size_t>(n));
+      if (n > 0) (p.fd == out[0] ? r.out : r.err).append(buf, static_cast<size_t>(n));
       else (p.fd == out[0] ? out_open : err_open) = false;
     }
   }
@@ -104,18 +97,39 @@ inline Result run(const std::vector<std::string> &args, const Options &opt = {})
   close(out[0]), close(err[0]);
   int st = 0;
   waitpid(pid, &st, 0);
-  if (WIFEXITED(st) && !r.timed_out) r.status = WEXITSTATUS(st);
-  if (WIFSIGNALED(st) && !r.timed_out) r.signal = WTERMSIG(st);
+  if (WIFEXITED(st) && !timed_out) r.status = WEXITSTATUS(st);
   return r;
 }
 
-// A fresh directory, removed with everything in it at the end of the test.
+// A whole run in this process: the console reads `keys` and writes a string.
+inline Result run_here(std::vector<std::string> args, const std::string &keys = "",
+                       const driver::Limits &limits = {}) {
+  char *text = nullptr;
+  size_t size = 0;
+  FILE *out = open_memstream(&text, &size);
+  std::string k = keys.empty() ? std::string(1, '\0') : keys;  // fmemopen wants a buffer
+  FILE *in = fmemopen(k.data(), k.size(), "r");
+  if (keys.empty()) std::fgetc(in);
+  driver::Console console(out, in);
+  args.insert(args.begin(), "reelwright");
+  std::vector<char *> argv;
+  for (auto &a : args) argv.push_back(a.data());
+  Result r;
+  r.status = driver::RunReelwright(static_cast<int>(argv.size()), argv.data(), console, limits);
+  std::fclose(out);
+  std::fclose(in);
+  r.out.assign(text, size);
+  std::free(text);
+  return r;
+}
+
+// A fresh directory, removed with all it holds at the end of the test.
 class TempDir {
  public:
   TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "reelwright-test-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) std::abort();
-    path_ = tmpl;
+    std::string t = (std::filesystem::temp_directory_path() / "reelwright-test-XXXXXX").string();
+    if (!mkdtemp(t.data())) std::abort();
+    path_ = t;
   }
   ~TempDir() {
     std::error_code ec;
@@ -123,7 +137,7 @@ class TempDir {
   }
   TempDir(const TempDir &) = delete;
   TempDir &operator=(const TempDir &) = delete;
-  std::string file(const std::string &name) const { return (std::filesystem::path(path_) / name).string(); }
+  std::string file(const std::string &name) const { return path_ + "/" + name; }
   const std::string &path() const { return path_; }
 
  private:
@@ -137,7 +151,6 @@ inline std::string read_file(const std::string &path) {
 
 inline bool exists(const std::string &path) { return std::filesystem::exists(path); }
 
-// The banner every run starts with.
 inline const std::string kBanner =
     "\nSpoolkit - reelwright , TZX to VOC Converter and TZX Info v0.12b for Mac OS X\n";
 

@@ -1,0 +1,143 @@
+#include "driver/options.hpp"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "driver/console.hpp"
+#include "format/failure.hpp"
+
+namespace driver {
+
+using format::Failure;
+using format::strprintf;
+
+int getnumber(const char *s) {
+  errno = 0;
+  char *end = nullptr;
+  long v = std::strtol(s, &end, 10);
+  if (end == s) return 0;
+  if (v > INT_MAX) return INT_MAX;
+  if (v < INT_MIN) return INT_MIN;
+  return static_cast<int>(v);
+}
+
+std::string ChangeFileExtension(const std::string &str, const char *ext) {
+  // Only the file-name part counts: a '.' in a directory name is no extension.
+  size_t name = str.rfind('/');
+  name = (name == std::string::npos) ? 0 : name + 1;
+  size_t dot = str.rfind('.');
+  if (dot == std::string::npos || dot < name) return str + "." + ext;
+  return str.substr(0, dot + 1) + ext;
+}
+
+namespace {
+
+const char *const kUsage[] = {
+    "\nUsage: reelwright [switches] file.tzx [output.voc|output.au]\n",
+    "       Switches:  -voc      Create a .VOC file instead of audio output",
+    "                  -au       Create a .au file instead of audio output",
+    "                  -freq n   Set sampling frequency to n Hz",
+    "                  -info     Show extensive Info on TZX file",
+    "                  -one      Show One line of Info per block (condensed form)",
+    "                  -x        eXpand the Groups in one line mode",
+    "                  -b    n   Start replay/conversion  at block n",
+    "                  -e    n   End replay/conversion after block n",
+    "                  -p        Wait after each page of Info",
+    "                  -128      Work in 128k mode",
+};
+
+[[noreturn]] void invalidoption(const char *s) { throw Failure(strprintf("Invalid Option %s !", s)); }
+
+// The value after "-freq", "-b" or "-e": taken whatever it looks like.
+int switch_value(int argc, char **argv, int &n) {
+  if (n + 1 >= argc) throw Failure(strprintf("Switch %s needs a number after it !", argv[n]));
+  return getnumber(argv[++n]);
+}
+
+}  // namespace
+
+std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console) {
+  console.say("\nSpoolkit - reelwright , TZX to VOC Converter and TZX Info v0.12b for Mac OS X\n");
+  if (argc < 2) {
+    for (const char *l : kUsage) console.say("%s\n", l);
+    return std::nullopt;
+  }
+
+  Options o;
+  bool voc = false, au = false;
+  int freq = 44100, nfreq = 0, files = 0;
+  std::string second;
+  for (int n = 1; n < argc; n++) {
+    const char *a = argv[n];
+    if (a[0] != '-') {
+      files++;
+      if (files == 1) o.input = a;
+      else if (files == 2) second = a;
+      else throw Failure("Too Many files on command line!");
+      continue;
+    }
+    // The letter after '-' picks the candidate; the whole text must match it.
+    auto is = [a](const char *sw) { return std::strcmp(a, sw) == 0; };
+    switch (a[1]) {
+      case 'v':
+        if (!is("-voc")) invalidoption(a);
+        voc = true;
+        freq = 30303;
+        break;
+      case 'a':
+        if (!is("-au")) invalidoption(a);
+        au = true;
+        break;
+      case 'f':
+        if (!is("-freq")) invalidoption(a);
+        nfreq = switch_value(argc, argv, n);
+        break;
+      case 'i':
+        if (!is("-info")) invalidoption(a);
+        o.mode = Mode::info;
+        break;
+      case 'o':
+        if (!is("-one")) invalidoption(a);
+        o.mode = Mode::one;
+        break;
+      case 'x':
+        if (!is("-x")) invalidoption(a);
+        o.expand = true;
+        break;
+      case 'b':
+        if (!is("-b")) invalidoption(a);
+        o.starting = switch_value(argc, argv, n);
+        break;
+      case 'e':
+        if (!is("-e")) invalidoption(a);
+        o.ending = switch_value(argc, argv, n);
+        break;
+      case 'p':
+        if (!is("-p")) invalidoption(a);
+        o.pages = true;
+        break;
+      case '1':
+        if (!is("-128")) invalidoption(a);
+        o.mode128 = true;
+        break;
+      default:
+        invalidoption(a);
+    }
+  }
+
+  if (voc && o.mode != Mode::play) throw Failure("Both -voc AND -info (or -one) switches selected !");
+  if (files == 0) throw Failure("No Files specified !");
+  // VOC wins when both are asked for.
+  o.output = voc ? Output::voc : au ? Output::au : Output::live;
+  if (files == 2) o.output_name = second;
+  else if (voc) o.output_name = ChangeFileExtension(o.input, "VOC");
+  else if (au) o.output_name = ChangeFileExtension(o.input, "au");
+  o.freq = nfreq != 0 ? nfreq : freq;
+  if (o.freq < 1 || o.freq > kMaxFreq)
+    throw Failure(strprintf("Sampling frequency %d Hz is out of range (1 to %d Hz) !", o.freq, kMaxFreq));
+  return o;
+}
+
+}  // namespace driver

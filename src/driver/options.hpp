@@ -1,0 +1,42 @@
+// The run's options, read once from the command line.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace driver {
+
+class Console;
+
+enum class Mode { play, info, one };  // replay or conversion; "-info"; "-one"
+enum class Output { live, voc, au };
+
+struct Options {
+  Mode mode = Mode::play;
+  Output output = Output::live;
+  int freq = 44100;   // sampling rate in Hz (the device may impose its own)
+  int starting = 1;   // first block, from 1
+  int ending = 0;     // last block, from 1; 0 or less: the last one
+  bool pages = false;
+  bool expand = false;
+  bool mode128 = false;
+  std::string input;
+  std::string output_name;  // the sound file of a conversion
+};
+
+// Highest sampling rate accepted: one sample per T-state of the 3.5 MHz clock.
+constexpr int kMaxFreq = 3500000;
+
+// Prints the banner and reads the command line. Returns nothing when there was
+// no argument at all: the usage has then been shown and the run is complete.
+// A command line that makes no sense fails with the text to show.
+std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console);
+
+// One decimal integer as "%d" scans it: leading blanks and a sign are taken,
+// the first character that cannot continue it ends it; no number gives 0.
+int getnumber(const char *s);
+// The name with the text after the last '.' of its file part replaced by ext
+// (or ".ext" appended when the file part has no '.').
+std::string ChangeFileExtension(const std::string &str, const char *ext);
+
+}  // namespace driver

@@ -1,0 +1,196 @@
+// One decoded value per block: its fields as the tape gives them (T-states,
+// counts, milliseconds, views of its bytes), made once when the tape is
+// indexed and never changed afterwards. What changes while a tape plays (the
+// level, the loop and call state) lives in the player, never here.
+//
+// Every view lies inside the tape image: a count or length that runs past
+// the block's end is cut at the end.
+#pragma once
+
+#include <cstdint>
+#include <variant>
+#include <vector>
+
+#include "format/reader.hpp"
+
+namespace format {
+
+// 0x10: ROM timing, pilot length by the flag byte.
+struct StandardData {
+  uint16_t pause = 0;  // ms
+  Bytes data;          // flag byte first
+};
+
+// 0x11
+struct TurboData {
+  uint16_t pilot = 0, sync1 = 0, sync2 = 0, bit0 = 0, bit1 = 0;  // T-states
+  uint16_t pilot_pulses = 0;
+  uint8_t last_bits = 0;  // bits used in the last byte
+  uint16_t pause = 0;
+  Bytes data;
+};
+
+// 0x12
+struct PureTone {
+  uint16_t pulse = 0;  // T-states
+  uint16_t count = 0;
+};
+
+// 0x13
+struct PulseSequence {
+  uint8_t count = 0;
+  Bytes lengths;  // count u16 lengths in T-states
+  unsigned length(size_t i) const { return Reader(lengths).u16(2 * i); }
+};
+
+// 0x14
+struct PureData {
+  uint16_t bit0 = 0, bit1 = 0;
+  uint8_t last_bits = 0;
+  uint16_t pause = 0;
+  Bytes data;
+};
+
+// 0x15: one bit a recorded sample, most significant first.
+struct DirectRecording {
+  uint16_t tstates_per_sample = 0;
+  uint16_t pause = 0;
+  uint8_t last_bits = 0;
+  Bytes data;
+};
+
+// 0x16: pulse lengths are the half-lengths of square waves.
+struct C64RomData {
+  uint16_t pilot = 0, pilot_waves = 0, sync1 = 0, sync2 = 0;
+  uint16_t bit0_first = 0, bit0_second = 0, bit1_first = 0, bit1_second = 0;
+  uint8_t xor_type = 0;  // start value of the check bit; 0xFF: none
+  uint16_t finish_byte_first = 0, finish_byte_second = 0;
+  uint16_t finish_data_first = 0, finish_data_second = 0;
+  uint16_t trailing_pulse = 0, trailing_waves = 0;
+  uint8_t last_bits = 0;
+  uint8_t endian = 0;  // 0: least significant bit first
+  uint16_t pause = 0;
+  Bytes data;
+};
+
+// 0x17
+struct C64TurboData {
+  uint16_t bit0 = 0, bit1 = 0;
+  uint8_t additional = 0;  // bits 0-1 count, bit 2 after the byte, bit 3 value
+  uint16_t lead_in_count = 0;
+  uint8_t lead_in_byte = 0;
+  uint8_t last_bits = 0;
+  uint8_t endian = 0;
+  uint16_t trailing_count = 0;
+  uint8_t trailing_byte = 0;
+  uint16_t pause = 0;
+  Bytes data;
+};
+
+// 0x20 with a duration.
+struct Pause {
+  uint16_t ms = 0;
+};
+// 0x20 with a duration of 0.
+struct StopTape {};
+
+struct GroupStart {  // 0x21
+  Bytes name;
+};
+struct GroupEnd {};  // 0x22
+
+struct Jump {  // 0x23
+  int16_t distance = 0;
+};
+struct LoopStart {  // 0x24
+  uint16_t count = 0;
+};
+struct LoopEnd {};  // 0x25
+
+struct CallSequence {  // 0x26
+  uint16_t count = 0;
+  Bytes distances;  // count s16 distances
+  int call(size_t i) const { return Reader(distances).s16(2 * i); }
+};
+struct ReturnFromCall {};  // 0x27
+
+struct SelectEntry {
+  int16_t distance = 0;
+  Bytes text;
+};
+struct Select {  // 0x28
+  uint8_t count = 0;                 // as the block says
+  std::vector<SelectEntry> entries;  // those that lie inside the block
+};
+
+struct Stop48k {};  // 0x2A
+
+struct Description {  // 0x30
+  Bytes text;
+};
+struct Message {  // 0x31
+  uint8_t seconds = 0;
+  Bytes text;
+};
+
+struct ArchiveString {
+  uint8_t kind = 0;  // 0 title ... 8 origin; any other: comment
+  Bytes text;
+};
+struct ArchiveInfo {  // 0x32
+  uint8_t count = 0;
+  // The strings as far as the block holds them; the last may be cut short.
+  std::vector<ArchiveString> strings;
+  // The first string read as the block's fields stand (fields past its end
+  // reading 0): the title of the one-line text when its kind is 0.
+  ArchiveString first;
+};
+
+struct HardwareEntry {
+  uint8_t type = 0, id = 0, relation = 0;
+};
+struct HardwareInfo {  // 0x33
+  std::vector<HardwareEntry> entries;
+};
+
+struct EmulationInfo {};  // 0x34
+
+struct Poke {
+  uint8_t flags = 0;  // bits 0-2 page; 8 no page; 16 no value; 32 no previous value
+  uint16_t address = 0;
+  uint8_t value = 0, original = 0;
+};
+struct Trainer {
+  Bytes name;
+  std::vector<Poke> pokes;  // the complete ones
+};
+// The contents of a custom-info block whose identification is "POKEs".
+struct Pokes {
+  bool has_description = false;  // the description's length byte is there
+  uint8_t description_length = 0;
+  Bytes description;
+  bool has_trainers = false;  // the trainer count is there
+  std::vector<Trainer> trainers;
+};
+struct CustomInfo {  // 0x35
+  Bytes ident;  // 16 characters
+  bool is_pokes = false;
+  Pokes pokes;
+};
+
+struct Snapshot {  // 0x40
+  uint8_t type = 0;
+};
+struct MergedTapes {};  // 0x5A
+
+// Any ID the format does not give a meaning.
+struct Unknown {
+  uint8_t id = 0;
+};
+
+using Block = std::variant<Unknown, StandardData, TurboData, PureTone, PulseSequence, PureData, DirectRecording,
+                           C64RomData, C64TurboData, Pause, StopTape, GroupStart, GroupEnd, Jump, LoopStart, LoopEnd,
+                           CallSequence, ReturnFromCall, Select, Stop48k, Description, Message, ArchiveInfo,
+                           HardwareInfo, EmulationInfo, CustomInfo, Snapshot, MergedTapes>;
+
+}  // namespace format

@@ -1,0 +1,150 @@
+#include "sinks/sound_file.hpp"
+
+namespace sinks {
+
+int SoundFile::begin(int rate) {
+  file_.create();
+  start(rate);
+  return rate;
+}
+
+void SoundFile::run(uint8_t value, uint64_t count) {
+  if (!file_.is_open()) return;
+  append(nullptr, value, static_cast<size_t>(count));
+}
+
+void SoundFile::samples(std::span<const uint8_t> s) {
+  if (!file_.is_open()) return;
+  append(s.data(), 0, s.size());
+}
+
+void SoundFile::finish() {
+  if (!file_.is_open()) return;
+  end();
+  file_.close();
+}
+
+namespace {
+
+void put_le(uint8_t *p, uint32_t v, int bytes) {
+  for (int i = 0; i < bytes; i++) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+void put_be(uint8_t *p, uint32_t v) {
+  for (int i = 0; i < 4; i++) p[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+}
+
+// Puts n samples from p, or n copies of value when p is null.
+void put_samples(OutputFile &f, const uint8_t *p, uint8_t value, size_t n) {
+  if (p) f.put(p, n);
+  else f.fill(value, n);
+}
+
+}  // namespace
+
+// --- VOC ---
+
+namespace {
+constexpr uint32_t kVocBlock = 65535;  // samples in a full sample block
+constexpr size_t kDirect = 16u << 10;  // samples written straight from the engine's chunk
+constexpr size_t kMaxBlocks = 8;        // whole blocks written at once
+}
+
+void VocFile::start(int rate) {
+  static const uint8_t head[26] = {'C', 'r', 'e', 'a', 't', 'i', 'v', 'e', ' ', 'V', 'o', 'i', 'c',
+                                   'e', ' ', 'F', 'i', 'l', 'e', 0x1A, 0x1A, 0x00, 0x0A, 0x01, 0x29, 0x11};
+  file_.put(head, sizeof head);
+  if (rate <= 35000) {
+    // Sound data with a time constant, carrying one sample of value 0.
+    uint8_t b[7] = {0x01, 0x03, 0x00, 0x00, static_cast<uint8_t>((256 - 1000000 / rate) & 0xFF), 0x00, 0x00};
+    file_.put(b, sizeof b);
+  } else {
+    // Sound data, new format: the rate in full, 8 bits, mono, unsigned PCM.
+    uint8_t b[17] = {0x09, 0x0D, 0x00, 0x00, 0, 0, 0, 0, 8, 1, 0x00, 0x00, 0, 0, 0, 0, 0x00};
+    put_le(b + 4, static_cast<uint32_t>(rate), 4);
+    file_.put(b, sizeof b);
+  }
+}
+
+void VocFile::append(const uint8_t *p, uint8_t value, size_t n) {
+  static const uint8_t full[4] = {0x02, 0xFF, 0xFF, 0x00};
+  while (n > 0) {
+    if (in_block_ == 0 && p && n >= kVocBlock) {
+      // Whole blocks go out as they are, each after its header.
+      const size_t blocks = n / kVocBlock < kMaxBlocks ? n / kVocBlock : kMaxBlocks;
+      iovec pieces[2 * kMaxBlocks];
+      for (size_t i = 0; i < blocks; i++) {
+        pieces[2 * i] = {const_cast<uint8_t *>(full), sizeof full};
+        pieces[2 * i + 1] = {const_cast<uint8_t *>(p), kVocBlock};
+        p += kVocBlock;
+      }
+      file_.put_direct(std::span<const iovec>(pieces, 2 * blocks), false);
+      n -= blocks * kVocBlock;
+      continue;
+    }
+    if (in_block_ == 0) {
+      // A block opens with the header of a full one; the last block's header
+      // gets its own count at the end.
+      header_at_ = file_.size();
+      file_.pin(header_at_);
+      file_.put(full, sizeof full);
+    }
+    size_t k = kVocBlock - in_block_;
+    if (k > n) k = n;
+    put_samples(file_, p, value, k);
+    if (p) p += k;
+    n -= k;
+    in_block_ += static_cast<uint32_t>(k);
+    if (in_block_ == kVocBlock) {
+      in_block_ = 0;
+      file_.unpin();
+    }
+  }
+}
+
+void VocFile::end() {
+  if (in_block_ != 0) {
+    uint8_t count[3];
+    put_le(count, in_block_, 3);
+    file_.patch(header_at_ + 1, count, sizeof count);
+    file_.unpin();
+  }
+  static const uint8_t terminator[4] = {0, 0, 0, 0};
+  file_.put(terminator, sizeof terminator);
+}
+
+// --- AU ---
+
+void AuFile::header(uint8_t *out) const {
+  put_be(out, 0x2E736E64);  // ".snd"
+  put_be(out + 4, 32);      // offset of the first sample
+  put_be(out + 8, data_size_);
+  put_be(out + 12, 2);  // 8-bit linear
+  put_be(out + 16, static_cast<uint32_t>(rate_));
+  put_be(out + 20, 1);  // mono
+}
+
+void AuFile::start(int rate) {
+  rate_ = rate;
+  uint8_t b[32] = {};
+  header(b);  // provisional: no samples yet
+  file_.put(b, sizeof b);
+}
+
+void AuFile::append(const uint8_t *p, uint8_t value, size_t n) {
+  data_size_ += static_cast<uint32_t>(n);
+  if (p && n >= kDirect) {
+    iovec piece = {const_cast<uint8_t *>(p), n};
+    file_.put_direct(std::span<const iovec>(&piece, 1), true);
+  } else {
+    put_samples(file_, p, value, n);
+  }
+}
+
+void AuFile::end() {
+  uint8_t b[24];
+  header(b);
+  file_.write_at(0, b, sizeof b);
+}
+
+}  // namespace sinks

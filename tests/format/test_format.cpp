@@ -1,0 +1,156 @@
+// The tape image: body lengths by ID, the index, and decoded values that hold
+// the fields as the tape gives them.
+#include <gtest/gtest.h>
+
+#include <variant>
+
+#include "format/registry.hpp"
+#include "format/tape.hpp"
+#include "support/tzx.hpp"
+
+namespace {
+
+using namespace format;
+using tzx::Bytes;
+
+Tape index(const tzx::Tzx &t) { return Tape::FromTzx(t.bytes); }
+
+TEST(Index, BodyLengthOfEveryIdComesFromItsOwnFields) {
+  // A block of each ID with the field its length rule reads, then a tone: the
+  // tone's offset tells where the index put the block's end.
+  struct Row {
+    unsigned id;
+    Bytes body;
+    size_t length;
+  };
+  const Row rows[] = {
+      {0x10, {0, 0, 3, 0, 1, 2, 3}, 7},
+      {0x11, [] { Bytes b(18, 0); b[15] = 2; b.push_back(1), b.push_back(2); return b; }(), 20},
+      {0x12, {1, 2, 3, 4}, 4},
+      {0x13, {2, 1, 1, 2, 2}, 5},
+      {0x14, [] { Bytes b(10, 0); b[7] = 1; b.push_back(9); return b; }(), 11},
+      {0x15, [] { Bytes b(8, 0); b[5] = 1; b.push_back(9); return b; }(), 9},
+      {0x16, {1, 0, 0, 0, 7}, 5},
+      {0x17, {2, 0, 0, 0, 7, 7}, 6},
+      {0x20, {0, 0}, 2},
+      {0x21, {1, 'g'}, 2},
+      {0x22, {}, 0},
+      {0x23, {1, 0}, 2},
+      {0x24, {2, 0}, 2},
+      {0x25, {}, 0},
+      {0x26, {1, 0, 1, 0}, 4},
+      {0x27, {}, 0},
+      {0x28, {1, 0, 0}, 3},
+      {0x2A, {0, 0, 0, 0}, 4},
+      {0x30, {1, 'd'}, 2},
+      {0x31, {5, 1, 'm'}, 3},
+      {0x32, {1, 0, 0}, 3},
+      {0x33, {1, 0, 1, 1}, 4},
+      {0x34, Bytes(8, 0), 8},
+      {0x35, [] { Bytes b(16, 'x'); tzx::put(b, 1, 4), tzx::put(b, 5); return b; }(), 21},
+      {0x40, {0, 1, 0, 0, 9}, 5},
+      {0x5A, Bytes(9, 'Z'), 9},
+      {0xEE, {3, 0, 0, 0, 1, 2, 3}, 7},
+  };
+  for (const Row &r : rows) {
+    SCOPED_TRACE(r.id);
+    tzx::Tzx t;
+    t.raw(r.id, r.body).tone(100, 1);
+    Tape tape = index(t);
+    ASSERT_EQ(tape.size(), 2);
+    EXPECT_EQ(tape.at(1).offset, 10 + 1 + r.length);
+    EXPECT_TRUE(std::holds_alternative<PureTone>(tape.at(1).block));
+    EXPECT_EQ(tape.has_unknown_ids(), r.id == 0xEE);
+    EXPECT_FALSE(tape.truncated());
+  }
+}
+
+TEST(Index, ABlockThatRunsPastTheEndIsLeftOutWithAllAfterIt) {
+  tzx::Tzx t;
+  t.tone(100, 1).raw(0x10, {0, 0, 5, 0, 1});  // declares 5 data bytes, holds 1
+  Tape tape = index(t);
+  EXPECT_EQ(tape.size(), 1);
+  EXPECT_TRUE(tape.truncated());
+  tzx::Tzx u;
+  u.tone(100, 1).raw(0x11, Bytes(10, 0));  // its length field itself lies past the end
+  EXPECT_EQ(index(u).size(), 1);
+  EXPECT_TRUE(index(u).truncated());
+  EXPECT_EQ(index(tzx::Tzx()).size(), 0);
+}
+
+TEST(Decode, FieldsAsTheTapeGivesThem) {
+  tzx::Tzx t;
+  t.turbo({2000, 600, 700, 800, 1600, 12}, 5, 300, {0xAA, 0x55});
+  const Tape one = index(t);
+  const IndexedBlock first = one.at(0);
+  const auto &b = std::get<TurboData>(first.block);
+  EXPECT_EQ(b.pilot, 2000);
+  EXPECT_EQ(b.sync1, 600);
+  EXPECT_EQ(b.sync2, 700);
+  EXPECT_EQ(b.bit0, 800);
+  EXPECT_EQ(b.bit1, 1600);
+  EXPECT_EQ(b.pilot_pulses, 12);
+  EXPECT_EQ(b.last_bits, 5);
+  EXPECT_EQ(b.pause, 300);
+  EXPECT_EQ(Bytes(b.data.begin(), b.data.end()), (Bytes{0xAA, 0x55}));
+
+  tzx::C64Turbo c;
+  c.add_bit = 0x0D, c.lead_in = 3, c.lead_in_byte = 7, c.trailing = 4, c.trailing_byte = 9, c.endian = 0;
+  tzx::Tzx u;
+  u.c64turbo(c, {1}).pause(0).pause(25).jump(-3);
+  Tape tape = index(u);
+  const IndexedBlock turbo = tape.at(0);
+  const auto &d = std::get<C64TurboData>(turbo.block);
+  EXPECT_EQ(d.additional, 0x0D);
+  EXPECT_EQ(d.lead_in_count, 3);
+  EXPECT_EQ(d.lead_in_byte, 7);
+  EXPECT_EQ(d.trailing_count, 4);
+  EXPECT_EQ(d.trailing_byte, 9);
+  EXPECT_EQ(d.endian, 0);
+  EXPECT_TRUE(std::holds_alternative<StopTape>(tape.at(1).block));
+  EXPECT_EQ(std::get<Pause>(tape.at(2).block).ms, 25);
+  EXPECT_EQ(std::get<Jump>(tape.at(3).block).distance, -3);
+}
+
+TEST(Decode, CountsThatRunPastTheBlockAreCutAtItsEnd) {
+  // Declared data longer than the body: the view stops at the body's end.
+  Block b = Decode(0x10, Reader(Bytes{0, 0, 9, 0, 1, 2}.data(), 6));
+  EXPECT_EQ(std::get<StandardData>(b).data.size(), 2u);
+  // A select entry's text runs past the end: it is cut, and no entry follows.
+  const Bytes sel{0, 0, 3, 1, 0, 9, 'a', 'b'};
+  const Block select = Decode(0x28, Reader(sel.data(), sel.size()));
+  const auto &s = std::get<Select>(select);
+  EXPECT_EQ(s.count, 3);
+  ASSERT_EQ(s.entries.size(), 1u);
+  EXPECT_EQ(s.entries[0].text.size(), 2u);
+  // An archive string cut short ends the strings.
+  const Bytes arc{0, 0, 2, 0, 5, 'T', 'i', 't'};
+  const Block archive = Decode(0x32, Reader(arc.data(), arc.size()));
+  const auto &a = std::get<ArchiveInfo>(archive);
+  ASSERT_EQ(a.strings.size(), 1u);
+  EXPECT_EQ(a.strings[0].text.size(), 3u);
+  // Trainers: a poke of fewer than five bytes is no poke.
+  tzx::Tzx t;
+  t.pokes("", {{"T", {{0, 1, 2, 3}}}});
+  t.bytes.pop_back();
+  Bytes body(t.bytes.begin() + 11, t.bytes.end());
+  const Block custom = Decode(0x35, Reader(body.data(), body.size()));
+  const auto &c = std::get<CustomInfo>(custom);
+  ASSERT_TRUE(c.is_pokes && c.pokes.has_trainers);
+  ASSERT_EQ(c.pokes.trainers.size(), 1u);
+  EXPECT_TRUE(c.pokes.trainers[0].pokes.empty());
+}
+
+TEST(Reader, FieldsOutsideTheViewReadAsZero) {
+  const uint8_t bytes[] = {1, 2, 3};
+  Reader r(bytes, 3);
+  EXPECT_EQ(r.u16(1), 0x0302u);
+  EXPECT_EQ(r.u16(2), 0u);
+  EXPECT_EQ(r.u8(3), 0u);
+  EXPECT_EQ(r.u24(0), 0x030201u);
+  EXPECT_EQ(r.u32(0), 0u);
+  EXPECT_EQ(r.bytes(2, 5).size(), 1u);
+  EXPECT_EQ(r.bytes(7, 5).size(), 0u);
+}
+
+}  // namespace
