@@ -1,6 +1,6 @@
 // Conversion speed and memory against a plain write of the same bytes.
 //
-//   bench_convert [minutes] [folder]
+//   bench_convert [minutes] [folder] [rounds]
 //
 // Builds a tape of standard-speed data blocks lasting about `minutes` minutes
 // (default 20), converts it to an AU file at 44100 Hz in a child process,
@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -91,30 +92,39 @@ double plain_write(const std::string &path, long long bytes) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
   double minutes = argc > 1 ? std::atof(argv[1]) : 20.0;
   std::string dir = argc > 2 ? argv[2] : ".";
+  const int rounds = argc > 3 ? std::atoi(argv[3]) : 25;
   std::printf("%-10s %10s %12s %12s %12s %12s %8s %10s\n", "tape", "image KiB", "samples", "to null s",
               "convert s", "write s", "ratio", "peak KiB");
   for (double m : {minutes / 4, minutes}) {
     std::string tape = dir + "/bench.tzx", out = dir + "/bench.au", plain = dir + "/bench.raw";
     tzx::Tzx t = long_tape(m);
     t.save(tape);
-    // Best of nine for each, to keep the page cache's moods out.
-    Measure best{1e9, 0, 0};
-    double write_best = 1e9, null_best = 1e9;
-    for (int i = 0; i < 9; i++) {
-      Measure n = convert(tape, "/dev/null", false);
-      if (n.seconds < null_best) null_best = n.seconds;
-      Measure c = convert(tape, out, true);
-      if (c.seconds < best.seconds) best = c;
+    // The machine is noisy: each round converts and writes side by side, and
+    // the medians (and the median of the rounds' ratios) are shown.
+    std::vector<double> to_null, converts, writes, ratios;
+    Measure c{};
+    long peak = 0;
+    for (int i = 0; i < rounds; i++) {
+      to_null.push_back(convert(tape, "/dev/null", false).seconds);
+      c = convert(tape, out, true);
+      peak = std::max(peak, c.peak_kib);
       double w = plain_write(plain, c.bytes);
-      if (w < write_best) write_best = w;
+      converts.push_back(c.seconds);
+      writes.push_back(w);
+      ratios.push_back(c.seconds / w);
     }
-    std::printf("%5.1f min %10zu %12lld %12.3f %12.3f %12.3f %8.2f %10ld\n", m, t.bytes.size() / 1024,
-                best.bytes - 32, null_best, best.seconds, write_best, best.seconds / write_best, best.peak_kib);
+    std::printf("%5.1f min %10zu %12lld %12.4f %12.4f %12.4f %8.2f %10ld\n", m, t.bytes.size() / 1024, c.bytes - 32,
+                median(to_null), median(converts), median(writes), median(ratios), peak);
     std::remove(tape.c_str());
     std::remove(out.c_str());
     std::remove(plain.c_str());

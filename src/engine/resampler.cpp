@@ -111,7 +111,7 @@ void Resampler::take(std::span<const Pulse> items) {
         if (p.count == 8 && n0 <= kShort && n1 <= kShort && pos + kByte <= stop) {
           size_t len = 0;
           const uint8_t *from = byte_samples(p.level, n0, n1, static_cast<uint8_t>(p.byte), len);
-          std::memcpy(chunk + pos, from, kByte);
+          std::memcpy(chunk + pos, from, len);
           pos += len;
           break;
         }

@@ -1,77 +1,13 @@
-// Live output: the ring and its callback, driven by a test standing in for
-// the device's thread, and whole replays on SDL's own test drivers ("disk"
-// records the float stream the device was given; "dummy" plays into nothing
-// in real time).
+// Live replays on SDL's own test drivers: "disk" records the float stream the
+// device was given; "dummy" plays into nothing in real time.
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <thread>
 
-#include "sinks/device.hpp"
-#include "sinks/ring.hpp"
 #include "support/harness.hpp"
 #include "support/tzx.hpp"
 
 namespace {
-
-using namespace sinks;
-
-class Ring : public ::testing::Test {
- protected:
-  void SetUp() override {
-    audio.ringbuffer_read = audio.ringbuffer_write = 0;
-    audio.finishing = 0;
-    audio.held = 0.0f;
-    audio.opened = true;  // a device is "running": the test is its thread
-    device(2);
-  }
-  void TearDown() override { audio.opened = false; }
-  static void device(unsigned channels) {
-    DeviceFormat f;
-    f.mSampleRate = 44100, f.mFormatID = kLinearPCM, f.mFormatFlags = kFormatIsFloat;
-    f.mChannelsPerFrame = channels, f.mBytesPerFrame = 4 * channels;
-    SetDeviceFormat(f, 4096);
-  }
-  // One callback of `frames` frames; the floats it wrote.
-  static std::vector<float> callback(unsigned frames, unsigned channels = 2) {
-    std::vector<float> out(frames * channels + 1, 99.0f);  // a guard after the buffer
-    appIOProc(out.data(), static_cast<unsigned>(frames * channels * sizeof(float)));
-    EXPECT_EQ(out.back(), 99.0f) << "wrote past the buffer";
-    out.pop_back();
-    return out;
-  }
-};
-
-TEST_F(Ring, SilenceUntilTheFirstSampleThenTheNewestIsHeldUntilAnotherComes) {
-  EXPECT_EQ(callback(2), std::vector<float>(4, 0.0f));
-  const uint8_t s[2] = {240, 16};
-  play_buffer(s, 1);
-  EXPECT_EQ(callback(2), std::vector<float>(4, 0.875f));
-  EXPECT_EQ(audio.ringbuffer_read, 0u);  // still queued: it may have to be repeated
-  play_buffer(s + 1, 1);
-  EXPECT_EQ(callback(2), (std::vector<float>{0.875f, 0.875f, -0.875f, -0.875f}));
-  // Finishing: the last sample counts as played at the next call.
-  audio.finishing = 1;
-  EXPECT_EQ(callback(1, 2), (std::vector<float>{-0.875f, -0.875f}));
-  EXPECT_EQ(audio.ringbuffer_read, audio.ringbuffer_write);
-  device(3);
-  EXPECT_EQ(callback(1, 3), std::vector<float>(3, -0.875f));
-}
-
-TEST_F(Ring, TheProducerWaitsWhileTheRingIsFull) {
-  std::vector<uint8_t> samples(kRingSize - 1, 240);  // all the ring holds
-  std::atomic<bool> done{false};
-  std::thread producer([&] {
-    play_buffer(samples.data(), samples.size());
-    done = true;
-  });
-  while (audio.ringbuffer_write != kRingSize - 1) std::this_thread::yield();
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_FALSE(done) << "the producer went on although the ring was full";
-  callback(1);  // the device takes one: room again
-  producer.join();
-  EXPECT_EQ(audio.ringbuffer_read, 1u);
-}
 
 TEST(Live, TheDeviceReceivesExactlyTheSamplesOfTheConversion) {
   harness::TempDir dir;

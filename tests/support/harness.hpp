@@ -1,16 +1,13 @@
 // Runs the program: as a child process, as a user would (arguments, keys on
-// standard input, captured output and status, a time limit so that a hang
-// fails the test), or in this process with a console of strings.
+// standard input, its output and status, a time limit so that a hang fails
+// the test), or in this process with a console of strings.
 #pragma once
 
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -37,16 +34,24 @@ struct Options {
   std::string program = REELWRIGHT_BIN;
 };
 
+inline std::string read_file(const std::string &path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
 inline Result run(const std::vector<std::string> &args, const Options &opt = {}) {
-  int in[2], out[2], err[2];
-  if (pipe(in) || pipe(out) || pipe(err)) std::abort();
+  char dir[] = "/tmp/reelwright-run-XXXXXX";
+  if (!mkdtemp(dir)) std::abort();
+  const std::string in = std::string(dir) + "/in", out = std::string(dir) + "/out", err = std::string(dir) + "/err";
+  std::ofstream(in, std::ios::binary) << opt.input;
   pid_t pid = fork();
   if (pid == 0) {
-    dup2(in[0], 0), dup2(out[1], 1), dup2(err[1], 2);
-    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+    alarm(static_cast<unsigned>(opt.seconds));  // a hang ends as SIGALRM
+    if (!freopen(in.c_str(), "r", stdin) || !freopen(out.c_str(), "w", stdout) || !freopen(err.c_str(), "w", stderr))
+      _exit(127);
     if (!opt.cwd.empty() && chdir(opt.cwd.c_str()) != 0) _exit(127);
     for (const auto &e : opt.env) putenv(const_cast<char *>(e.c_str()));
-    if (opt.file_size_limit > 0) {
+    if (opt.file_size_limit > 0) {  // writes past it then fail as on a full disk
       rlimit lim{static_cast<rlim_t>(opt.file_size_limit), static_cast<rlim_t>(opt.file_size_limit)};
       setrlimit(RLIMIT_FSIZE, &lim);
       signal(SIGXFSZ, SIG_IGN);
@@ -59,45 +64,10 @@ inline Result run(const std::vector<std::string> &args, const Options &opt = {})
     execv(opt.program.c_str(), argv.data());
     _exit(127);
   }
-  close(in[0]), close(out[1]), close(err[1]);
-  signal(SIGPIPE, SIG_IGN);
-  Result r;
-  size_t fed = 0;
-  int fdin = in[1];
-  if (opt.input.empty()) close(fdin), fdin = -1;
-  else fcntl(fdin, F_SETFL, O_NONBLOCK);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(opt.seconds);
-  bool timed_out = false;
-  for (bool out_open = true, err_open = true; out_open || err_open;) {
-    std::vector<pollfd> fds;
-    if (out_open) fds.push_back({out[0], POLLIN, 0});
-    if (err_open) fds.push_back({err[0], POLLIN, 0});
-    if (fdin >= 0) fds.push_back({fdin, POLLOUT, 0});
-    if (std::chrono::steady_clock::now() > deadline) {
-      kill(pid, SIGKILL);
-      timed_out = true;
-      break;
-    }
-    poll(fds.data(), fds.size(), 100);
-    for (auto &p : fds) {
-      if (!p.revents) continue;
-      if (p.fd == fdin) {
-        ssize_t n = write(fdin, opt.input.data() + fed, opt.input.size() - fed);
-        if (n > 0) fed += static_cast<size_t>(n);
-        if (n < 0 || fed == opt.input.size()) close(fdin), fdin = -1;
-        continue;
-      }
-      char buf[65536];
-      ssize_t n = read(p.fd, buf, sizeof buf);
-      if (n > 0) (p.fd == out[0] ? r.out : r.err).append(buf, static_cast<size_t>(n));
-      else (p.fd == out[0] ? out_open : err_open) = false;
-    }
-  }
-  if (fdin >= 0) close(fdin);
-  close(out[0]), close(err[0]);
   int st = 0;
   waitpid(pid, &st, 0);
-  if (WIFEXITED(st) && !timed_out) r.status = WEXITSTATUS(st);
+  Result r{WIFEXITED(st) ? WEXITSTATUS(st) : -1, read_file(out), read_file(err)};
+  std::filesystem::remove_all(dir);
   return r;
 }
 
@@ -143,11 +113,6 @@ class TempDir {
  private:
   std::string path_;
 };
-
-inline std::string read_file(const std::string &path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
 
 inline bool exists(const std::string &path) { return std::filesystem::exists(path); }
 
