@@ -17,8 +17,8 @@ using tzx::Bytes;
 
 TEST(Naming, SpectrumSamAndCpcHeaders) {
   const Bytes bytes = tzx::spectrum_header(3, "SCREEN$", 6912, 16384, 32768);
-  Bytes sam(81, 'x'), cpc{',', 'N', 'A', 'M', 'E', 0, 'X'};
-  sam[0] = 1, sam[1] = 0x10;
+  Bytes sam(81, 'x'), sam84(84, 'x'), cpc{',', 'N', 'A', 'M', 'E', 0, 'X'};
+  sam[0] = sam84[0] = 1, sam[1] = sam84[1] = 0x10;
   for (int i = 2; i < 12; i++) sam[static_cast<size_t>(i)] = static_cast<uint8_t>("Sam   \x7F\xA0 !"[i - 2]);
   struct Row {
     Bytes data;
@@ -33,6 +33,8 @@ TEST(Naming, SpectrumSamAndCpcHeaders) {
       {Bytes(bytes.begin(), bytes.end() - 1) /* 18 bytes */, zx, "Headerless", "    --------------------"},
       {bytes, is_sam, "Headerless", "    --------------------"},
       {sam, is_sam, "Program : Sam      !", "    Program : Sam      !"},  // 0x7F and 0xA0 become blanks
+      {sam84, is_sam, "Headerless", "    --------------------"},
+      {Bytes(sam.begin(), sam.end() - 1), is_sam, "Headerless", "    --------------------"},
       {bytes, is_cpc, "Headerless", "    ------------------  "},
       {cpc, is_cpc, "NAME X" + std::string(14, ' '), "    NAME X" + std::string(14, ' ')},
   };
