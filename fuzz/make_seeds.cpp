@@ -39,6 +39,7 @@ int main(int argc, char **argv) {
 
   seed(dir + "/loops", 8, "1x", tapes::circles().bytes);
   seed(dir + "/c64-headers", 0, "", tapes::c64_headers().bytes);
+  seed(dir + "/revision-1.20", 2, "", tapes::revision_120().bytes);
 
   for (int i = 2; i < argc; i++) {
     std::ifstream in(argv[i], std::ios::binary);

@@ -50,7 +50,8 @@ void Session::load() {
   console_.say("\nZXTape file revision %d.%02d\n", major, minor);
   if (major == 0) throw Failure("Development versions of ZXTape format are not supported!");
   if (major > 1) console_.warning("Some blocks may not be recognised and used!");
-  if (major == 1 && minor > 13) console_.warning("Some of the data might not be properly recognised!");
+  // The program knows every block of revision 1.20.
+  if (major == 1 && minor > 20) console_.warning("Some of the data might not be properly recognised!");
   file.read_rest(image);
 
   tape_.emplace(format::Tape::FromTzx(std::move(image)));
@@ -124,7 +125,8 @@ void Session::visit(const format::IndexedBlock &b) {
   if (std::holds_alternative<format::GroupStart>(b.block) && !opt_.expand) draw_ = false;
   if (std::holds_alternative<format::GroupEnd>(b.block)) draw_ = true;
   if (playing()) {
-    engine::Play(b.block, *stream_);
+    const std::string problem = engine::Play(b.block, *stream_);
+    if (!problem.empty()) console_.warning(strprintf("Block %d %s!", cur_.curr + 1, problem.c_str()));
     stream_->flush();  // each block's samples are out (or over the limit) before the next
   }
 }

@@ -2,6 +2,8 @@
 
 #include <variant>
 
+#include "format/csw.hpp"
+#include "format/failure.hpp"
 #include "format/ids.hpp"
 
 namespace engine {
@@ -73,8 +75,75 @@ void waves(PulseStream &s, uint32_t first, uint32_t second) {
   if (second != 0) s.wave(second);
 }
 
+// A generalized data block: symbols spelled as pulse sequences.
+struct Generalized {
+  PulseStream &s;
+  const GeneralizedData &b;
+  std::string problem;
+  uint64_t budget = kMaxBlockPulses;
+
+  // A symbol, `reps` times: its flag sets the level of its first pulse, the
+  // rest are ordinary pulses; a length of 0 ends it.
+  bool symbol(const SymbolTable &t, unsigned sym, uint32_t reps) {
+    if (!t.has(sym)) {
+      problem = "holds a symbol that is not in its table - left out";
+      return true;
+    }
+    const unsigned first = t.pulse(sym, 0);
+    if (first == 0) return true;  // no pulse at all
+    unsigned n = 1;
+    while (n < t.pulses && t.pulse(sym, n) != 0) n++;
+    bool within = true;
+    if (uint64_t(reps) * n > budget) {
+      problem = format::strprintf("would make more than %llu pulses - the rest is left out",
+                                  static_cast<unsigned long long>(kMaxBlockPulses));
+      reps = static_cast<uint32_t>(budget / n);
+      within = false;
+    }
+    budget -= uint64_t(reps) * n;
+    const unsigned flag = t.flag(sym);
+    if (n == 1 && flag == 0) {
+      s.pulses(first, reps);  // a tone
+      return within;
+    }
+    for (uint32_t r = 0; r < reps; r++) {
+      switch (flag) {
+        case 1: s.set_level(Other(s.level())); break;  // no edge: it lengthens the pulse before
+        case 2: s.set_level(Level::low); break;
+        case 3: s.set_level(Level::high); break;
+      }
+      for (unsigned i = 0; i < n; i++) s.pulse(t.pulse(sym, i));
+    }
+    return within;
+  }
+
+  void play() {
+    Reader pilot(b.pilot_stream);
+    for (uint64_t e = 0; e < b.pilot_entries && pilot.fits(3 * e, 3); e++)
+      if (!symbol(b.pilot_table, pilot.u8(3 * e), pilot.u16(3 * e + 1))) return;
+    if (b.data_symbols > 0 && b.bits == 0) {  // a table of one symbol: every data symbol is that one
+      if (!symbol(b.data_table, 0, b.data_symbols)) return;
+    }
+    for (uint64_t i = 0, at = 0; b.bits > 0 && i < b.data_symbols; i++, at += b.bits) {
+      if (at + b.bits > 8 * uint64_t(b.data_stream.size())) break;
+      unsigned sym = 0;
+      for (unsigned k = 0; k < b.bits; k++) {
+        const uint64_t bit = at + k;
+        sym = sym << 1 | ((b.data_stream[bit / 8] >> (7 - bit % 8)) & 1);
+      }
+      if (!symbol(b.data_table, sym, 1)) return;
+    }
+    if (!b.complete) problem = "runs past its end - played what is inside";
+  }
+};
+
 struct Player {
   PulseStream &s;
+  std::string problem;
+
+  void fail(const std::string &what) {
+    if (problem.empty()) problem = what;
+  }
 
   void operator()(const StandardData &b) {
     const bool header = !b.data.empty() && b.data[0] == 0;
@@ -92,13 +161,45 @@ struct Player {
   void operator()(const PulseSequence &b) {
     for (size_t i = 0; i < b.count; i++) s.pulse(b.length(i));
   }
+  // Each bit a sample of the recording, its level; the recording keeps its
+  // own time (T-states are samples at 3.5 MHz).
   void operator()(const DirectRecording &b) {
     each_byte(b.data, b.last_bits, [&](uint8_t byte, unsigned bits, bool) {
-      each_bit(byte, bits, false,
-               [&](int bit) { s.recorded(b.tstates_per_sample, bit ? Level::high : Level::low); });
+      each_bit(byte, bits, false, [&](int bit) {
+        s.sampled(b.tstates_per_sample, format::kTstatesPerSecond, bit ? Level::high : Level::low);
+      });
     });
     s.set_level(Level::low);
     if (b.pause != 0) s.pause(b.pause);
+  }
+  // Pulses of the recording, each its length in samples at the block's rate,
+  // then the pause low as after a direct recording.
+  void operator()(const CswRecording &b) {
+    if (b.rate == 0) return fail("has a sampling rate of 0 - skipped");
+    if (b.compression != 1 && b.compression != 2) return fail("uses an unknown compression - skipped");
+    format::CswPulses pulses(b.stream, b.compression);
+    for (uint32_t n = 0; pulses.next(n);) {
+      s.sampled(n, b.rate, s.level());
+      s.set_level(Other(s.level()));
+    }
+    if (pulses.problem()) fail(std::string("holds ") + pulses.problem() + " - played what is before it");
+    s.set_level(Level::low);
+    if (b.pause != 0) s.pause(b.pause);
+  }
+  void operator()(const GeneralizedData &b) {
+    Generalized g{s, b, {}, kMaxBlockPulses};
+    g.play();
+    if (!g.problem.empty()) fail(g.problem);
+    // The pause as after the other data blocks.
+    if (b.pause != 0) {
+      s.pause(1);
+      s.set_level(Level::low);
+      if (b.pause > 1) s.pause(b.pause - 1u);
+    }
+  }
+  void operator()(const SignalLevel &b) {
+    if (b.level > 1) return fail(format::strprintf("sets the level %u, which is no level - ignored", b.level));
+    s.set_level(b.level ? Level::high : Level::low);
   }
   void operator()(const C64RomData &b) {
     s.set_level(Level::low);
@@ -167,6 +268,10 @@ struct Player {
 
 }  // namespace
 
-void Play(const format::Block &block, PulseStream &s) { std::visit(Player{s}, block); }
+std::string Play(const format::Block &block, PulseStream &s) {
+  Player p{s, {}};
+  std::visit(p, block);
+  return p.problem;
+}
 
 }  // namespace engine

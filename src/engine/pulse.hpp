@@ -19,7 +19,7 @@ enum class Unit : uint16_t {
              // (a 0) or `one` (a 1) T-states, the first at `level`: a bit ends at the level it began
   millis,    // a pause of `length` milliseconds at `level`
   samples,   // `length` output samples at `level`
-  recorded,  // a recorded sample of `length` T-states at `level`
+  sampled,   // a stretch of a recording at `level`: `length` samples of it at `count` Hz
 };
 
 struct Pulse {
@@ -40,7 +40,8 @@ class PulseConsumer {
 };
 
 // Output samples per T-state at a rate, and the sample counts of durations
-// under the per-pulse rule: each duration is rounded on its own.
+// under the per-pulse rule: each duration is rounded on its own. (Recordings
+// keep exact time instead: see the resampler.)
 class TimeBase {
  public:
   explicit TimeBase(int rate) : rate_(rate), cycle_(rate / 3500000.0) {}
@@ -96,10 +97,18 @@ class PulseStream {
   void pause(uint32_t ms) { push({ms, 1, Unit::millis, level_}); }
   // n output samples at the current level.
   void hold(uint32_t samples) { push({samples, 1, Unit::samples, level_}); }
-  // A recorded sample of t T-states at a level, which stays the current one.
-  void recorded(uint32_t tstates, Level l) {
+  // A stretch of a recording: n samples at `rate` Hz at a level, which stays
+  // the current one. Stretches of one level in a row are one item.
+  void sampled(uint32_t n, uint32_t rate, Level l) {
     level_ = l;
-    push({tstates, 1, Unit::recorded, l});
+    if (n_ != 0) {
+      Pulse &last = buf_[n_ - 1];
+      if (last.unit == Unit::sampled && last.count == rate && last.level == l && last.length <= UINT32_MAX - n) {
+        last.length += n;
+        return;
+      }
+    }
+    push({n, rate, Unit::sampled, l});
   }
 
   // Hands everything on.

@@ -104,6 +104,7 @@ void Resampler::take(std::span<const Pulse> items) {
   };
   resume();
   for (const Pulse &p : items) {
+    if (p.unit != Unit::sampled) carry_rate_ = 0;  // anything else ends a recording's time
     switch (p.unit) {
       case Unit::tstates: pulses(p.level, TimeBase::Samples(cycle, p.length), p.count); break;
       case Unit::bits: {
@@ -121,9 +122,14 @@ void Resampler::take(std::span<const Pulse> items) {
       }
       case Unit::millis: slow(p.level, time_.pause_samples(p.length)); break;
       case Unit::samples: slow(p.level, p.length); break;
-      case Unit::recorded: {
-        const uint32_t n = TimeBase::Samples(cycle, p.length);
-        slow(p.level, n != 0 ? n : 1);  // every recorded sample makes at least one
+      case Unit::sampled: {
+        // Exact time: the remainder carries on to the next stretch, so every
+        // edge of the recording falls on the output sample nearest to it.
+        if (p.count == 0) break;
+        if (p.count != carry_rate_) carry_rate_ = p.count, carry_ = p.count / 2;  // a new recording
+        const uint64_t t = carry_ + uint64_t(p.length) * uint64_t(time_.rate());
+        carry_ = t % p.count;
+        slow(p.level, t / p.count);
         break;
       }
     }

@@ -1,8 +1,9 @@
 // The one place where the pulse stream becomes samples.
 //
 // Ordinary pulses and pauses are rounded each on its own (stored files and
-// other tools expect exactly these counts); a recorded sample of a direct
-// recording makes at least one output sample. Samples are collected in a
+// other tools expect exactly these counts). Recordings keep exact time: the
+// part of a sample left over from one stretch carries on to the next, so a
+// recording lasts as long as it should within a sample, at any rate. Samples are collected in a
 // chunk and handed to the output whole; runs that span whole chunks go over
 // as runs. A short pulse costs one fixed-size store into the chunk, and a
 // whole data byte of short pulses one copy of its samples, made once per
@@ -51,6 +52,8 @@ class Resampler final : public PulseConsumer {
   size_t pos_ = 0;
   uint64_t handed_ = 0;  // samples handed over
   uint64_t capacity_ = 0, left_ = 0;  // of the output, all in all and still free
+  uint32_t carry_rate_ = 0;           // rate of the recording being played, 0 for none
+  uint64_t carry_ = 0;                // its time past the last sample, in 1/(rate * output rate) s
   std::unique_ptr<ByteSamples> bytes_;
 };
 

@@ -87,6 +87,43 @@ struct C64TurboData {
   Bytes data;
 };
 
+// 0x18: a sampled recording, stored as in a CSW file.
+struct CswRecording {
+  uint16_t pause = 0;
+  uint32_t rate = 0;          // samples a second of the recording
+  uint8_t compression = 0;    // 1 RLE, 2 Z-RLE
+  uint32_t stored_pulses = 0; // as the block says (writers disagree on it: a hint)
+  Bytes stream;
+};
+
+// A symbol table of a generalized data block: each row a flag byte and up to
+// `pulses` lengths in T-states (a 0 ends the symbol early).
+struct SymbolTable {
+  unsigned pulses = 0;   // pulses a symbol at most
+  unsigned symbols = 0;  // rows (a 0 in the block means 256)
+  Bytes rows;            // as far as the block holds them
+  size_t row_size() const { return 1 + 2 * size_t(pulses); }
+  bool has(unsigned s) const { return s < symbols && (s + 1) * row_size() <= rows.size(); }
+  // The flag's low two bits: the level of the first pulse against the one
+  // before it (0 the other, 1 the same, 2 low, 3 high).
+  unsigned flag(unsigned s) const { return rows[s * row_size()] & 3u; }
+  unsigned pulse(unsigned s, unsigned i) const { return Reader(rows).u16(s * row_size() + 1 + 2 * size_t(i)); }
+};
+
+// 0x19: pilot/sync symbols with repetitions, then data symbols of `bits`
+// bits each, most significant first.
+struct GeneralizedData {
+  uint16_t pause = 0;
+  uint32_t pilot_entries = 0;  // TOTP
+  SymbolTable pilot_table;
+  Bytes pilot_stream;          // 3 bytes an entry: symbol, u16 repetitions
+  uint32_t data_symbols = 0;   // TOTD
+  SymbolTable data_table;
+  unsigned bits = 0;           // bits a data symbol
+  Bytes data_stream;
+  bool complete = true;        // all its parts lie inside the block
+};
+
 // 0x20 with a duration.
 struct Pause {
   uint16_t ms = 0;
@@ -124,6 +161,10 @@ struct Select {  // 0x28
 };
 
 struct Stop48k {};  // 0x2A
+
+struct SignalLevel {  // 0x2B: the level the next pulse plays at
+  uint8_t level = 0;  // 0 low, 1 high
+};
 
 struct Description {  // 0x30
   Bytes text;
@@ -189,8 +230,9 @@ struct Unknown {
 };
 
 using Block = std::variant<Unknown, StandardData, TurboData, PureTone, PulseSequence, PureData, DirectRecording,
-                           C64RomData, C64TurboData, Pause, StopTape, GroupStart, GroupEnd, Jump, LoopStart, LoopEnd,
-                           CallSequence, ReturnFromCall, Select, Stop48k, Description, Message, ArchiveInfo,
-                           HardwareInfo, EmulationInfo, CustomInfo, Snapshot, MergedTapes>;
+                           C64RomData, C64TurboData, CswRecording, GeneralizedData, Pause, StopTape, GroupStart,
+                           GroupEnd, Jump, LoopStart, LoopEnd, CallSequence, ReturnFromCall, Select, Stop48k,
+                           SignalLevel, Description, Message, ArchiveInfo, HardwareInfo, EmulationInfo, CustomInfo,
+                           Snapshot, MergedTapes>;
 
 }  // namespace format

@@ -1,5 +1,6 @@
 #include "format/registry.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -77,6 +78,52 @@ Block c64_turbo(uint8_t, Reader b) {
   return c;
 }
 
+Block csw_recording(uint8_t, Reader b) {
+  CswRecording c;
+  c.pause = uint16_t(b.u16(4));
+  c.rate = b.u24(6);
+  c.compression = uint8_t(b.u8(9));
+  c.stored_pulses = b.u32(10);
+  c.stream = b.rest(14);
+  return c;
+}
+
+// A symbol table of `symbols` rows (0 meaning 256) from `at`; moves `at` past it.
+SymbolTable symbol_table(Reader b, size_t &at, unsigned pulses, unsigned symbols, bool &complete) {
+  SymbolTable t;
+  t.pulses = pulses;
+  t.symbols = symbols == 0 ? 256 : symbols;
+  const size_t size = t.symbols * t.row_size();
+  t.rows = b.bytes(at, size);
+  complete = complete && t.rows.size() == size;
+  at += size;
+  return t;
+}
+
+Block generalized_data(uint8_t, Reader b) {
+  GeneralizedData g;
+  g.pause = uint16_t(b.u16(4));
+  g.pilot_entries = b.u32(6);
+  g.data_symbols = b.u32(12);
+  g.complete = b.fits(0, 18);
+  size_t at = 18;
+  if (g.pilot_entries > 0) {
+    g.pilot_table = symbol_table(b, at, b.u8(10), b.u8(11), g.complete);
+    const uint64_t size = 3ull * g.pilot_entries;
+    g.pilot_stream = b.bytes(at, size);
+    g.complete = g.complete && g.pilot_stream.size() == size;
+    at = static_cast<size_t>(std::min<uint64_t>(at + size, b.size()));
+  }
+  if (g.data_symbols > 0) {
+    g.data_table = symbol_table(b, at, b.u8(16), b.u8(17), g.complete);
+    while ((1u << g.bits) < g.data_table.symbols) g.bits++;  // bits enough to count the symbols
+    const uint64_t size = (uint64_t(g.bits) * g.data_symbols + 7) / 8;
+    g.data_stream = b.bytes(at, size);
+    g.complete = g.complete && g.data_stream.size() == size;
+  }
+  return g;
+}
+
 Block pause(uint8_t, Reader b) {
   if (b.u16(0) == 0) return StopTape{};
   return Pause{uint16_t(b.u16(0))};
@@ -107,6 +154,7 @@ Block select(uint8_t, Reader b) {
 }
 
 Block stop_48k(uint8_t, Reader) { return Stop48k{}; }
+Block signal_level(uint8_t, Reader b) { return SignalLevel{uint8_t(b.u8(4))}; }
 Block description(uint8_t, Reader b) { return Description{b.bytes(1, b.u8(0))}; }
 Block message(uint8_t, Reader b) { return Message{uint8_t(b.u8(0)), b.bytes(2, b.u8(1))}; }
 
@@ -189,6 +237,8 @@ constexpr BlockType kTypes[] = {
     {0x15, "Direct Recording", field(8, 5, 3), direct_recording, true},
     {0x16, "C64 ROM Type Data", field(4, 0, 4), c64_rom, true},
     {0x17, "C64 Turbo Tape Type Data", field(4, 0, 4), c64_turbo, true},
+    {0x18, "CSW Recording", field(4, 0, 4), csw_recording, true},
+    {0x19, "Generalized Data", field(4, 0, 4), generalized_data, true},
     {0x20, "Pause (Silence)", fixed(2), pause, true},
     {0x21, "Group", field(1, 0, 1), group_start, true},
     {0x22, "Group End", fixed(0), group_end, true},
@@ -199,6 +249,7 @@ constexpr BlockType kTypes[] = {
     {0x27, "Return from Call", fixed(0), return_from_call, true},
     {0x28, "Select Block", field(2, 0, 2), select, true},
     {0x2A, "Stop the tape if in 48k mode", fixed(4), stop_48k, true},
+    {0x2B, "Set Signal Level", field(4, 0, 4), signal_level, true},
     {0x30, "Description", field(1, 0, 1), description, true},
     {0x31, "Message", field(2, 1, 1), message, true},
     {0x32, "Archive Info", field(2, 0, 2), archive_info, true},

@@ -1,6 +1,7 @@
 // The extensive listing of "-info".
 #include <variant>
 
+#include "format/csw.hpp"
 #include "format/failure.hpp"
 #include "format/registry.hpp"
 #include "listing/listing.hpp"
@@ -149,6 +150,49 @@ struct Lister {
       line(strprintf("        Trailing Bytes: %5d, Value: %3d ($%02X)\n", b.trailing_count, b.trailing_byte,
                      b.trailing_byte));
     pause(b.pause);
+  }
+  void operator()(const CswRecording &b) {
+    titled();
+    length(b.stream);
+    line(strprintf("         Sampling rate: %5u Hz\n", b.rate));
+    if (b.compression == 1 || b.compression == 2) line(strprintf("           Compression: %5s\n", b.compression == 1 ? "RLE" : "Z-RLE"));
+    else line(strprintf("           Compression: %5u (unknown)\n", b.compression));
+    line(strprintf("         Stored pulses: %5u\n", b.stored_pulses));
+    const CswSummary sum = SummarizeCsw(b.stream, b.compression);
+    line(strprintf("                Pulses: %5llu%s%s\n", static_cast<unsigned long long>(sum.pulses),
+                   sum.problem ? ", then " : "", sum.problem ? sum.problem : ""));
+    if (b.rate != 0) line(strprintf("              Duration: %9.3f seconds\n", double(sum.samples) / b.rate));
+    pause(b.pause);
+  }
+  // A symbol table: each symbol's flag and pulses.
+  void symbols(const char *label, const SymbolTable &t) {
+    static const char *const kFlag[4] = {"toggle", "keep", "low", "high"};
+    for (unsigned s = 0; s < t.symbols && t.has(s); s++) {
+      std::string pulses;
+      for (unsigned i = 0; i < t.pulses && t.pulse(s, i) != 0; i++) pulses += strprintf(" %u", t.pulse(s, i));
+      line(strprintf("%s %3u: %-6s%s\n", label, s, kFlag[t.flag(s)], pulses.empty() ? " no pulse" : (pulses + " T-States").c_str()));
+    }
+  }
+  void operator()(const GeneralizedData &b) {
+    titled();
+    line(strprintf("    Pilot/sync entries: %5u\n", b.pilot_entries));
+    if (b.pilot_entries > 0) {
+      line(strprintf("    Pilot/sync symbols: %5u, pulses a symbol: %u\n", b.pilot_table.symbols, b.pilot_table.pulses));
+      symbols("      Pilot symbol", b.pilot_table);
+    }
+    line(strprintf("          Data symbols: %5u, bits a symbol: %u\n", b.data_symbols, b.bits));
+    if (b.data_symbols > 0) {
+      line(strprintf("            Data table: %5u, pulses a symbol: %u\n", b.data_table.symbols, b.data_table.pulses));
+      symbols("       Data symbol", b.data_table);
+    }
+    length(b.data_stream);
+    if (!b.complete) line("                Damage: the block ends before its data\n");
+    pause(b.pause);
+  }
+  void operator()(const SignalLevel &b) {
+    titled();
+    if (b.level > 1) line(strprintf("                 Level: %5u (no level)\n\n", b.level), 1);
+    else line(strprintf("                 Level: %5s\n\n", b.level ? "high" : "low"), 1);
   }
   void operator()(const Pause &b) {
     titled();

@@ -57,6 +57,19 @@ struct OneLiner {
     return strprintf("    Direct Recording      Length:%6d  Original Freq.: %5d Hz\n", static_cast<int>(b.data.size()),
                      OriginalFrequency(b.tstates_per_sample));
   }
+  std::string operator()(const CswRecording &b) const {
+    const char *kind = b.compression == 1 ? "RLE" : b.compression == 2 ? "Z-RLE" : "unknown compression";
+    return strprintf("    CSW Recording         Length:%6d  Original Freq.: %5u Hz, %s\n", static_cast<int>(b.stream.size()),
+                     b.rate, kind);
+  }
+  std::string operator()(const GeneralizedData &b) const {
+    return strprintf("    Generalized Data      Length:%6d  Symbols:%8u %s\n", static_cast<int>(b.data_stream.size()),
+                     b.data_symbols, pause(b.pause).c_str());
+  }
+  std::string operator()(const SignalLevel &b) const {
+    return b.level > 1 ? strprintf("    Set Signal Level: %u (no level)\n", b.level)
+                       : strprintf("    Set Signal Level: %s\n", b.level ? "high" : "low");
+  }
   std::string operator()(const Pause &b) const {
     return strprintf("    Pause                 Length: %2.3fs\n", b.ms / 1000.0);
   }

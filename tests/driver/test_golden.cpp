@@ -47,6 +47,10 @@ const std::vector<Case> kCases = {
     {"sam-one", "sam.tzx", {"-one"}, "", ""},
     {"revision-1-13", "rev113.tzx", {"-one"}, "", ""},
     {"revision-1-14", "rev114.tzx", {"-one"}, "", ""},
+    {"revision-1-21", "rev121.tzx", {"-one"}, "", ""},
+    {"tzx120-info", "tzx120.tzx", {"-info"}, "", ""},
+    {"tzx120-one", "tzx120.tzx", {"-one"}, "", ""},
+    {"tzx120-au", "tzx120.tzx", {"-au", "-freq", "22050", "out.au"}, "", "out.au"},
     {"revision-2-0", "rev200.tzx", {"-one"}, "", ""},
     {"revision-0-5", "rev005.tzx", {"-one"}, "", ""},
     {"cut-one", "cut.tzx", {"-one"}, "", ""},
@@ -61,6 +65,7 @@ void write_tapes(const std::string &dir) {
   tapes::every_block().save(dir + "/every.tzx");
   tapes::c64_headers().save(dir + "/c64.tzx");
   tapes::circles().save(dir + "/circles.tzx");
+  tapes::revision_120().save(dir + "/tzx120.tzx");
   std::filesystem::copy_file(std::string(REELWRIGHT_SOURCE_DIR) + "/examples/demo.tzx", dir + "/demo.tzx");
   Tzx cpc;  // an Amstrad CPC 6128+, the last of the CPC IDs: its own header form, no checksum line
   cpc.hardware({{0, 25, 1}}).turbo({}, 8, 10, data_block(',', {'N', 'A', 'M', 'E'})).standard(10, {0xFF, 1});
@@ -70,7 +75,8 @@ void write_tapes(const std::string &dir) {
   samhead[0] = 1, samhead[1] = 0x13;
   sam.hardware({{0, 9, 1}}).standard(10, samhead).standard(10, spectrum_header(0, "spectrum", 1, 0, 0));
   sam.save(dir + "/sam.tzx");
-  for (auto [major, minor, name] : {std::tuple{1, 13, "rev113"}, {1, 14, "rev114"}, {2, 0, "rev200"}, {0, 5, "rev005"}})
+  for (auto [major, minor, name] :
+       {std::tuple{1, 13, "rev113"}, {1, 14, "rev114"}, {1, 21, "rev121"}, {2, 0, "rev200"}, {0, 5, "rev005"}})
     Tzx(major, minor).tone(2168, 2).save(dir + "/" + name + ".tzx");
   Tzx every = tapes::every_block();
   every.bytes.resize(every.bytes.size() / 2);  // ends inside a block

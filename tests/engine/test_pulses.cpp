@@ -16,7 +16,7 @@ constexpr Level L = Level::low, H = Level::high;
 Pulse T(uint32_t t, uint32_t n, Level l) { return {t, n, Unit::tstates, l}; }
 Pulse Ms(uint32_t ms, Level l) { return {ms, 1, Unit::millis, l}; }
 Pulse Bits(uint8_t byte, uint32_t n, uint16_t zero, uint16_t one, Level l) { return {zero, n, Unit::bits, l, one, byte}; }
-Pulse Rec(uint32_t t, Level l) { return {t, 1, Unit::recorded, l}; }
+Pulse Rec(uint32_t t, Level l) { return {t, 3500000, Unit::sampled, l}; }  // t T-states of a recording
 
 struct Recorder : PulseConsumer {
   std::vector<Pulse> items;
@@ -73,9 +73,8 @@ TEST(Pulses, TonesAndSequencesGoOnFromTheLevelTheyFind) {
 
 TEST(Pulses, DirectRecordingSetsTheLevelPerSampleThenPausesLow) {
   tzx::Tzx t;
-  t.direct(79, 7, 3, {0xA0, 0x60});  // 8 samples, then the first 3 of the last byte
-  EXPECT_EQ(play(t, H), (std::vector<Pulse>{Rec(79, H), Rec(79, L), Rec(79, H), Rec(79, L), Rec(79, L), Rec(79, L),
-                                            Rec(79, L), Rec(79, L), Rec(79, L), Rec(79, H), Rec(79, H), Ms(7, L)}));
+  t.direct(79, 7, 3, {0xA0, 0x60});  // 8 samples, then the first 3 of the last byte: samples of one level join
+  EXPECT_EQ(play(t, H), (std::vector<Pulse>{Rec(79, H), Rec(79, L), Rec(79, H), Rec(6 * 79, L), Rec(2 * 79, H), Ms(7, L)}));
 }
 
 TEST(Pulses, PauseBlockIsLowAndStopTheTapeSetsLow) {

@@ -84,9 +84,18 @@ TEST(Resampler, DataBitsAreTwoPulsesEachAndEveryByteKeepsItsBitLengths) {
   EXPECT_EQ(render(44100, {{855, 2, Unit::bits, H, 1710, 0x40}}), run(H, 11) + run(L, 11) + run(H, 22) + run(L, 22));
 }
 
-TEST(Resampler, ARecordedSampleMakesAtLeastOneSample) {
-  EXPECT_EQ(render(44100, {{79, 1, Unit::recorded, H}, {1, 1, Unit::recorded, L}, {400, 1, Unit::recorded, H}}),
-            run(H, 1) + run(L, 1) + run(H, 5));
+TEST(Resampler, RecordingsKeepTheirOwnTime) {
+  // 44304 samples of 79 T-states (a 44.1 kHz direct recording) last 1.0000046 s:
+  // as many samples as the rate, whatever the rate, edges at their own time.
+  for (int rate : {11025, 22050, 30303, 44100}) {
+    std::vector<Pulse> items;
+    for (int i = 0; i < 44304; i++) items.push_back({79, 3500000, Unit::sampled, i % 2 ? H : L});
+    EXPECT_EQ(render(rate, items).size(), static_cast<size_t>(rate)) << rate;
+  }
+  // A pulse shorter than an output sample is not stretched: at 8000 Hz four
+  // 44.1 kHz samples end at 0.73 of a sample, the fifth at 0.91, so both
+  // edges fall on the first sample's end: one sample, of the first level.
+  EXPECT_EQ(render(8000, {{4, 44100, Unit::sampled, H}, {1, 44100, Unit::sampled, L}}), run(H, 1));
   EXPECT_EQ(render(44100, {{7, 1, Unit::samples, H}}), run(H, 7));
 }
 

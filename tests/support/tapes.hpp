@@ -57,4 +57,19 @@ inline Tzx circles() {
   return t;
 }
 
+// The blocks of revision 1.20: generalized data (a standard block spelled
+// with symbols, every symbol flag, a damaged one), CSW recordings in RLE and
+// Z-RLE, and signal levels (one of them no level).
+inline Tzx revision_120() {
+  const Symbol pilot{0, {2168}}, sync{0, {667, 735}}, zero{0, {855, 855}}, one{0, {1710, 1710}};
+  const Bytes zrle{0x78, 0xDA, 0x63, 0x61, 0x61, 0x61, 0x61, 0x10, 0x50, 0x67, 0x60,
+                   0x60, 0x61, 0x01, 0x00, 0x01, 0xD2, 0x00, 0x50};  // 4 4 4 4, 10000, 4 4
+  Tzx t(1, 20);
+  t.level(1).generalized(100, {pilot, sync}, {{0, 100}, {1, 1}}, {zero, one}, 16, data_block(0xFF, {}));
+  t.generalized(0, {}, {}, {{0, {100}}, {1, {200}}, {2, {300}}, {3, {400, 0, 500}}}, 4, {0x1B});
+  t.csw(10, 22050, 1, 6, rle({3, 3, 300, 3, 70000, 3})).csw(20, 44100, 2, 7, zrle);
+  t.level(0).tone(1000, 3).level(7).generalized(5, {pilot}, {{3, 2}}, {}, 0, {});
+  return t;
+}
+
 }  // namespace tapes

@@ -5,6 +5,7 @@
 //   t.standard(1000, tzx::spectrum_header(3, "SCREEN$", 6912, 16384, 32768)).text("Hello");
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <string>
@@ -66,6 +67,19 @@ struct C64Turbo {  // 0x17 fields, standard TurboTape timing
 struct Poke {
   unsigned flags, address, value, original;
 };
+struct Symbol {  // a row of a generalized data block's table
+  unsigned flag;
+  std::vector<unsigned> pulses;
+};
+
+// A CSW pulse stream, RLE: a byte a pulse, 0 and a u32 for longer ones.
+inline Bytes rle(const std::vector<uint32_t> &pulses) {
+  Bytes b;
+  for (uint32_t p : pulses)
+    if (p < 256) put(b, p);
+    else put(b, 0), put(b, p, 4);
+  return b;
+}
 struct Trainer {
   std::string name;
   std::vector<Poke> pokes;
@@ -142,6 +156,37 @@ class Tzx {
     put(b, static_cast<uint32_t>(data.size()), 3), put(b, data);
     return sized(0x17, b);
   }
+  Tzx &csw(unsigned pause, unsigned rate, unsigned compression, uint32_t pulses, const Bytes &stream) {
+    Bytes b;
+    put(b, pause, 2), put(b, rate, 3), put(b, compression), put(b, pulses, 4), put(b, stream);
+    return sized(0x18, b);
+  }
+  // Tables of up to 256 symbols (npp, npd: pulses a row, 0 for the longest
+  // row's), a pilot stream of (symbol, repetitions), `totd` data symbols.
+  Tzx &generalized(unsigned pause, const std::vector<Symbol> &pilot, const std::vector<std::pair<unsigned, unsigned>> &stream,
+                   const std::vector<Symbol> &data, uint32_t totd, const Bytes &data_stream, unsigned npp = 0,
+                   unsigned npd = 0) {
+    auto width = [](const std::vector<Symbol> &t, unsigned n) {
+      for (const Symbol &s : t) n = std::max<unsigned>(n, static_cast<unsigned>(s.pulses.size()));
+      return n;
+    };
+    npp = width(pilot, npp), npd = width(data, npd);
+    Bytes b;
+    put(b, pause, 2), put(b, static_cast<uint32_t>(stream.size()), 4), put(b, npp), put(b, static_cast<uint32_t>(pilot.size()));
+    put(b, totd, 4), put(b, npd), put(b, static_cast<uint32_t>(data.size()));
+    auto rows = [&](const std::vector<Symbol> &t, unsigned n) {
+      for (const Symbol &s : t) {
+        put(b, s.flag);
+        for (unsigned i = 0; i < n; i++) put(b, i < s.pulses.size() ? s.pulses[i] : 0, 2);
+      }
+    };
+    if (!stream.empty()) rows(pilot, npp);  // the tables are there only for their streams
+    for (auto [sym, reps] : stream) put(b, sym), put(b, reps, 2);
+    if (totd > 0) rows(data, npd);
+    put(b, data_stream);
+    return sized(0x19, b);
+  }
+  Tzx &level(unsigned l) { return sized(0x2B, {static_cast<uint8_t>(l)}); }
   Tzx &pause(unsigned ms) { return word(0x20, ms); }  // 0: stop the tape
   Tzx &group(const std::string &name) { return raw(0x21, counted(name)); }
   Tzx &group_end() { return raw(0x22); }
