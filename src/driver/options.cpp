@@ -1,5 +1,6 @@
 #include "driver/options.hpp"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -38,6 +39,7 @@ const char *const kUsage[] = {
     "\nUsage: reelwright [switches] file.tzx [output.voc|output.au]\n",
     "       Switches:  -voc      Create a .VOC file instead of audio output",
     "                  -au       Create a .au file instead of audio output",
+    "                  -wav      Create a .wav file instead of audio output",
     "                  -freq n   Set sampling frequency to n Hz",
     "                  -info     Show extensive Info on TZX file",
     "                  -one      Show One line of Info per block (condensed form)",
@@ -56,17 +58,47 @@ int switch_value(int argc, char **argv, int &n) {
   return getnumber(argv[++n]);
 }
 
+struct Format {
+  Output output;
+  const char *ext, *name, *sw;  // default extension, what it holds, its switch
+};
+const Format kFormats[] = {
+    {Output::voc, "VOC", "VOC", "-voc"},
+    {Output::au, "au", "AU", "-au"},
+    {Output::wav, "wav", "WAV", "-wav"},
+};
+const Format &format_of(Output o) { return kFormats[static_cast<int>(o) - 1]; }
+
+// The format a file name's extension names, if any.
+std::optional<Output> format_by_name(const std::string &name) {
+  const size_t slash = name.rfind('/'), dot = name.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::nullopt;
+  std::string ext = name.substr(dot + 1);
+  for (char &c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const Format &f : kFormats)
+    if (ext == f.sw + 1) return f.output;
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console) {
+  for (int n = 1; n < argc; n++) {
+    if (std::strcmp(argv[n], "--version") == 0) {
+      console.say("reelwright %s\n", REELWRIGHT_VERSION);
+      return std::nullopt;
+    }
+  }
   console.say("\nSpoolkit - reelwright , TZX to VOC Converter and TZX Info v0.12b for Mac OS X\n");
-  if (argc < 2) {
+  bool help = argc < 2;
+  for (int n = 1; n < argc; n++) help = help || std::strcmp(argv[n], "-h") == 0 || std::strcmp(argv[n], "--help") == 0;
+  if (help) {
     for (const char *l : kUsage) console.say("%s\n", l);
     return std::nullopt;
   }
 
   Options o;
-  bool voc = false, au = false;
+  bool voc = false, au = false, wav = false;
   int freq = 44100, nfreq = 0, files = 0;
   std::string second;
   for (int n = 1; n < argc; n++) {
@@ -89,6 +121,10 @@ std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console)
       case 'a':
         if (!is("-au")) invalidoption(a);
         au = true;
+        break;
+      case 'w':
+        if (!is("-wav")) invalidoption(a);
+        wav = true;
         break;
       case 'f':
         if (!is("-freq")) invalidoption(a);
@@ -129,11 +165,26 @@ std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console)
 
   if (voc && o.mode != Mode::play) throw Failure("Both -voc AND -info (or -one) switches selected !");
   if (files == 0) throw Failure("No Files specified !");
-  // VOC wins when both are asked for.
-  o.output = voc ? Output::voc : au ? Output::au : Output::live;
+  // VOC wins when several are asked for, then AU.
+  o.output = voc ? Output::voc : au ? Output::au : wav ? Output::wav : Output::live;
+  if (files == 2 && o.mode == Mode::play) {
+    // A sound file's name tells its format, unless a switch does.
+    const std::optional<Output> named = format_by_name(second);
+    if (o.output == Output::live) {
+      if (!named)
+        throw Failure(strprintf("Cannot tell the sound format of %s: name it .voc, .au or .wav, or use -voc, -au or "
+                                "-wav !",
+                                second.c_str()));
+      o.output = *named;
+      if (o.output == Output::voc) freq = 30303;
+    } else if (named && *named != o.output) {
+      const Format &f = format_of(o.output);
+      console.warning(strprintf("%s will hold %s sound, as %s asks, not what its name says!", second.c_str(), f.name,
+                                f.sw));
+    }
+  }
   if (files == 2) o.output_name = second;
-  else if (voc) o.output_name = ChangeFileExtension(o.input, "VOC");
-  else if (au) o.output_name = ChangeFileExtension(o.input, "au");
+  else if (o.output != Output::live) o.output_name = ChangeFileExtension(o.input, format_of(o.output).ext);
   o.freq = nfreq != 0 ? nfreq : freq;
   if (o.freq < 1 || o.freq > kMaxFreq)
     throw Failure(strprintf("Sampling frequency %d Hz is out of range (1 to %d Hz) !", o.freq, kMaxFreq));

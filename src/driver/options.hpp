@@ -9,7 +9,7 @@ namespace driver {
 class Console;
 
 enum class Mode { play, info, one };  // replay or conversion; "-info"; "-one"
-enum class Output { live, voc, au };
+enum class Output { live, voc, au, wav };
 
 struct Options {
   Mode mode = Mode::play;
@@ -27,9 +27,9 @@ struct Options {
 // Highest sampling rate accepted: one sample per T-state of the 3.5 MHz clock.
 constexpr int kMaxFreq = 3500000;
 
-// Prints the banner and reads the command line. Returns nothing when there was
-// no argument at all: the usage has then been shown and the run is complete.
-// A command line that makes no sense fails with the text to show.
+// Prints the banner and reads the command line. Returns nothing when the run
+// is complete already: no argument at all or "-h" (the usage is shown), or
+// "--version". A command line that makes no sense fails with the text to show.
 std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console);
 
 // One decimal integer as "%d" scans it: leading blanks and a sign are taken,

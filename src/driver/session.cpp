@@ -1,5 +1,10 @@
 #include "driver/session.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <variant>
 
 #include "engine/players.hpp"
@@ -79,6 +84,7 @@ void Session::open() {
     if (opt_.mode == Mode::one) console_.count_lines(1);
     return;
   }
+  if (!live()) refuse_to_overwrite_a_tape();
   switch (opt_.output) {
     case Output::voc:
       console_.say("\nCreating .VOC file using %d Hz frequency.\n\n", opt_.freq);
@@ -87,6 +93,11 @@ void Session::open() {
     case Output::au:
       console_.say("\nCreating .au file using %d Hz frequency.\n\n", opt_.freq);
       output_ = std::make_unique<sinks::AuFile>(opt_.output_name, limits_.max_samples);
+      break;
+    case Output::wav:
+      console_.say("\nCreating .wav file using %d Hz frequency.\n\n", opt_.freq);
+      output_ = std::make_unique<sinks::WavFile>(opt_.output_name,
+                                                 std::min(limits_.max_samples, sinks::WavFile::kMaxSamples));
       break;
     case Output::live:
       console_.say("\nStarting playback on CoreAudio using %d Hz frequency.\n\n", opt_.freq);
@@ -98,6 +109,21 @@ void Session::open() {
   time_.emplace(rate_);
   resampler_ = std::make_unique<engine::Resampler>(*output_, *time_);
   stream_ = std::make_unique<engine::PulseStream>(*resampler_, *time_);
+}
+
+void Session::refuse_to_overwrite_a_tape() const {
+  struct stat in, out;
+  if (stat(opt_.output_name.c_str(), &out) != 0) return;  // nothing there to lose
+  const char *name = opt_.output_name.c_str();
+  if (stat(opt_.input.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino)
+    throw Failure(strprintf("%s is the tape being read: it is not overwritten!", name));
+  uint8_t head[format::kTzxHeaderSize] = {};
+  const int fd = S_ISREG(out.st_mode) ? ::open(name, O_RDONLY) : -1;
+  if (fd < 0) return;
+  const ssize_t n = ::read(fd, head, sizeof head);
+  ::close(fd);
+  if (n > 0 && format::IsTapeImage(head, static_cast<size_t>(n), opt_.output_name))
+    throw Failure(strprintf("%s is a tape image: it is not overwritten!", name));
 }
 
 void Session::prefix(const format::IndexedBlock &b) {

@@ -50,6 +50,9 @@ class Session {
 
  private:
   bool playing() const { return opt_.mode == Mode::play; }
+  // Before a sound file is created: the tape being read, or any other tape
+  // image, is never written over.
+  void refuse_to_overwrite_a_tape() const;
   bool live() const { return opt_.output == Output::live; }
   void prefix(const format::IndexedBlock &b);
   void visit(const format::IndexedBlock &b);

@@ -15,7 +15,8 @@ namespace format {
 
 ImageFile::ImageFile(const std::string &path) : path_(path) {
   fd_ = open(path.c_str(), O_RDONLY);
-  if (fd_ < 0) throw Failure("File not found");
+  if (fd_ < 0 && (errno == ENOENT || errno == ENOTDIR)) throw Failure("File not found");
+  if (fd_ < 0) throw Failure(strprintf("Cannot read %s: %s", path.c_str(), std::strerror(errno)));
   struct stat st;
   if (fstat(fd_, &st) != 0) throw Failure(strprintf("Cannot read %s: %s", path.c_str(), std::strerror(errno)));
   if (!S_ISREG(st.st_mode))
@@ -53,6 +54,8 @@ void ImageFile::read_rest(std::vector<uint8_t> &have) {
 }
 
 bool IsTzxHeader(const uint8_t *p, size_t n) { return n >= kTzxHeaderSize && std::memcmp(p, "ZXTape!", 7) == 0; }
+
+bool IsTapeImage(const uint8_t *p, size_t n, const std::string &) { return n >= 7 && std::memcmp(p, "ZXTape!", 7) == 0; }
 
 Tape Tape::FromTzx(std::vector<uint8_t> image) {
   Tape t;

@@ -39,6 +39,9 @@ struct TzxHeader {
 constexpr size_t kTzxHeaderSize = 10;
 // Whether the first 7 bytes are the signature "ZXTape!" (byte 7 is not looked at).
 bool IsTzxHeader(const uint8_t *p, size_t n);
+// Whether a file that starts with these bytes, under this name, is a tape
+// image the program reads.
+bool IsTapeImage(const uint8_t *p, size_t n, const std::string &name);
 
 struct IndexedBlock {
   uint64_t offset = 0;  // file offset of the block's ID byte

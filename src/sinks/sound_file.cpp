@@ -1,6 +1,12 @@
 #include "sinks/sound_file.hpp"
 
+#include <cstring>
+
 namespace sinks {
+
+namespace {
+constexpr size_t kDirect = 16u << 10;  // samples written straight from the engine's chunk
+}  // namespace
 
 int SoundFile::begin(int rate) {
   file_.create();
@@ -16,6 +22,17 @@ void SoundFile::run(uint8_t value, uint64_t count) {
 void SoundFile::samples(std::span<const uint8_t> s) {
   if (!file_.is_open()) return;
   append(s.data(), 0, s.size());
+}
+
+void SoundFile::put_plain(const uint8_t *p, uint8_t value, size_t n) {
+  if (p && n >= kDirect) {
+    iovec piece = {const_cast<uint8_t *>(p), n};
+    file_.put_direct(std::span<const iovec>(&piece, 1), true);
+  } else if (p) {
+    file_.put(p, n);
+  } else {
+    file_.fill(value, n);
+  }
 }
 
 void SoundFile::finish() {
@@ -46,7 +63,6 @@ void put_samples(OutputFile &f, const uint8_t *p, uint8_t value, size_t n) {
 
 namespace {
 constexpr uint32_t kVocBlock = 65535;  // samples in a full sample block
-constexpr size_t kDirect = 16u << 10;  // samples written straight from the engine's chunk
 constexpr size_t kMaxBlocks = 8;        // whole blocks written at once
 }
 
@@ -133,18 +149,45 @@ void AuFile::start(int rate) {
 
 void AuFile::append(const uint8_t *p, uint8_t value, size_t n) {
   data_size_ += static_cast<uint32_t>(n);
-  if (p && n >= kDirect) {
-    iovec piece = {const_cast<uint8_t *>(p), n};
-    file_.put_direct(std::span<const iovec>(&piece, 1), true);
-  } else {
-    put_samples(file_, p, value, n);
-  }
+  put_plain(p, value, n);
 }
 
 void AuFile::end() {
   uint8_t b[24];
   header(b);
   file_.write_at(0, b, sizeof b);
+}
+
+// --- WAV ---
+
+void WavFile::start(int rate) {
+  uint8_t b[44] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
+  put_le(b + 16, 16, 4);  // the format chunk's size
+  put_le(b + 20, 1, 2);   // PCM
+  put_le(b + 22, 1, 2);   // mono
+  put_le(b + 24, static_cast<uint32_t>(rate), 4);
+  put_le(b + 28, static_cast<uint32_t>(rate), 4);  // bytes a second
+  put_le(b + 32, 1, 2);                            // bytes a frame
+  put_le(b + 34, 8, 2);                            // bits a sample
+  std::memcpy(b + 36, "data", 4);
+  put_le(b + 4, 36, 4);  // provisional sizes: no samples yet
+  file_.put(b, sizeof b);
+}
+
+void WavFile::append(const uint8_t *p, uint8_t value, size_t n) {
+  data_size_ += static_cast<uint32_t>(n);
+  put_plain(p, value, n);
+}
+
+void WavFile::end() {
+  // A chunk of an odd size is followed by a pad byte.
+  const uint32_t pad = data_size_ & 1;
+  if (pad) file_.put("", 1);
+  uint8_t size[4];
+  put_le(size, 36 + data_size_ + pad, 4);
+  file_.write_at(4, size, 4);
+  put_le(size, data_size_, 4);
+  file_.write_at(40, size, 4);
 }
 
 }  // namespace sinks

@@ -34,6 +34,8 @@ class SoundFile : public engine::SampleOutput {
   virtual void start(int rate) = 0;
   virtual void append(const uint8_t *p, uint8_t value, size_t n) = 0;
   virtual void end() = 0;
+  // Samples that follow one another with no framing.
+  void put_plain(const uint8_t *p, uint8_t value, size_t n);
 
   OutputFile file_;
 
@@ -71,6 +73,23 @@ class AuFile final : public SoundFile {
   void header(uint8_t *out) const;
 
   int rate_ = 0;
+  uint32_t data_size_ = 0;
+};
+
+// The RIFF/WAVE file: PCM, 8-bit unsigned, mono; its sizes are filled in at
+// the end.
+class WavFile final : public SoundFile {
+ public:
+  // The RIFF size field counts the samples, a pad byte and 36 more.
+  static constexpr uint64_t kMaxSamples = 0xFFFFFFFFull - 37;
+  using SoundFile::SoundFile;
+  size_t lead() const override { return 44; }  // the header
+
+ private:
+  void start(int rate) override;
+  void append(const uint8_t *p, uint8_t value, size_t n) override;
+  void end() override;
+
   uint32_t data_size_ = 0;
 };
 

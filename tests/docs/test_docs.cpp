@@ -48,13 +48,15 @@ std::vector<Example> examples(const std::string &doc, bool roff) {
   return found;
 }
 
-// A sound file of the kind the documentation names (its layout is checked
-// byte for byte elsewhere), with the rate its announcement shows.
-void check_sound_file(const std::string &d, bool voc, unsigned rate) {
+// A sound file of one of the three kinds (their layouts are checked byte for
+// byte elsewhere), at the rate its announcement shows.
+void check_sound_file(const std::string &d, unsigned rate) {
   ASSERT_GE(d.size(), 37u);
   auto be = [&](size_t at) { return unsigned(uint8_t(d[at])) << 24 | uint8_t(d[at + 1]) << 16 | uint8_t(d[at + 2]) << 8 | uint8_t(d[at + 3]); };
-  if (voc) EXPECT_EQ(d.substr(0, 20), "Creative Voice File\x1A");
-  else EXPECT_TRUE(d.starts_with(".snd") && be(16) == rate && be(8) == d.size() - 32);
+  auto le = [&](size_t at) { return unsigned(uint8_t(d[at + 3])) << 24 | uint8_t(d[at + 2]) << 16 | uint8_t(d[at + 1]) << 8 | uint8_t(d[at]); };
+  if (d.starts_with("RIFF")) EXPECT_TRUE(d.substr(8, 4) == "WAVE" && le(24) == rate && le(40) + 44 <= d.size());
+  else if (d.starts_with(".snd")) EXPECT_TRUE(be(16) == rate && be(8) == d.size() - 32);
+  else EXPECT_EQ(d.substr(0, 20), "Creative Voice File\x1A");
 }
 
 // Runs one example in `dir`; `status` is the exit status of the one before.
@@ -78,17 +80,18 @@ void run_example(const Example &ex, const std::string &dir, int &status) {
 
   // The file a conversion writes: the second name, or the tape's name with a new extension.
   auto has = [&](const char *s) { return std::find(args.begin(), args.end(), s) != args.end(); };
-  bool voc = has("-voc"), converts = (voc || has("-au")) && !has("-info") && !has("-one");
+  bool voc = has("-voc"), converts = (voc || has("-au") || has("-wav")) && !has("-info") && !has("-one");
   for (size_t i = 0; i < args.size(); i++) {
     if (args[i] == "-freq" || args[i] == "-b" || args[i] == "-e") i++;
     else if (args[i][0] != '-') names.push_back(args[i]);
   }
   std::string out;
-  if (converts && !names.empty()) {
+  bool error = ex.shown.find("\n-- Error: ") != std::string::npos;
+  if (converts && !names.empty() && !error) {
     out = names.back();
     size_t dot = out.rfind('.'), slash = out.rfind('/');
     bool no_dot = dot == std::string::npos || (slash != std::string::npos && dot < slash);
-    if (names.size() == 1) out = (no_dot ? out + "." : out.substr(0, dot + 1)) + (voc ? "VOC" : "au");
+    if (names.size() == 1) out = (no_dot ? out + "." : out.substr(0, dot + 1)) + (voc ? "VOC" : has("-au") ? "au" : "wav");
     out = dir + "/" + out;
     fs::remove(out);
   }
@@ -96,13 +99,12 @@ void run_example(const Example &ex, const std::string &dir, int &status) {
   harness::Result r = harness::run(args, opt);
   ASSERT_NE(r.status, -1) << "ended by a signal or the time limit";
   EXPECT_EQ(r.out, ex.shown);
-  bool error = ex.shown.find("\n-- Error: ") != std::string::npos;
   EXPECT_EQ(r.status, error ? 1 : 0);
   status = r.status;
   size_t using_at = ex.shown.find(" file using ");
   if (!out.empty() && !error && using_at != std::string::npos) {
     ASSERT_TRUE(harness::exists(out)) << out;
-    check_sound_file(harness::read_file(out), voc, unsigned(std::stoul(ex.shown.substr(using_at + 12))));
+    check_sound_file(harness::read_file(out), unsigned(std::stoul(ex.shown.substr(using_at + 12))));
   }
 }
 
@@ -134,7 +136,7 @@ int shell(const std::string &cmd, std::string &out) {
 TEST(Docs, ReadmeExamplesAreReal) {
   auto found = run_examples("README.md", false);
   EXPECT_GE(found.size(), 15u);
-  for (std::string s : {"-voc", "-au", "-freq", "-info", "-one", "-x", "-b", "-e", "-p", "-128"}) {
+  for (std::string s : {"-voc", "-au", "-wav", "-freq", "-info", "-one", "-x", "-b", "-e", "-p", "-128"}) {
     bool shown = false;  // every switch is shown at work at least once
     for (const auto &ex : found) shown |= (ex.command + " ").find(" " + s + " ") != std::string::npos;
     EXPECT_TRUE(shown) << s;
@@ -158,6 +160,6 @@ TEST(Docs, InstallGivesAWorkingProgramAndManualPage) {
   ASSERT_EQ(shell("LC_ALL=C MANWIDTH=80 MANPAGER=cat man -l '" + page + "'", out), 0) << out;
   for (std::string h : {"NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "FILES", "EXIT STATUS", "EXAMPLES", "NOTES"})
     EXPECT_NE(out.find("\n" + h + "\n"), std::string::npos) << h;
-  for (std::string s : {"-voc ", "-au ", "-freq n\n", "-info ", "-one ", "-x ", "-b n ", "-e n ", "-p ", "-128 "})
+  for (std::string s : {"-voc ", "-au ", "-wav ", "-freq n\n", "-info ", "-one ", "-x ", "-b n ", "-e n ", "-p ", "-128 "})
     EXPECT_NE(out.find("\n       " + s), std::string::npos) << s;  // each switch heads an entry of OPTIONS
 }

@@ -69,6 +69,15 @@ TEST(AuFile, BigEndianHeaderCountsTheSamples) {
   EXPECT_EQ(big.substr(8, 4), be(700000));
 }
 
+TEST(WavFile, RiffHeaderFormatAndDataChunksAndAPadByte) {
+  harness::TempDir dir;
+  const std::string f = write<sinks::WavFile>(dir.file("t.wav"), 22050, 3, 1);
+  // RIFF size: 4 ("WAVE") + 8 + 16 (format chunk) + 8 + 3 samples + 1 pad byte.
+  EXPECT_EQ(f, "RIFF" + le(40, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) + le(22050, 4) + le(22050, 4) +
+                   le(1, 2) + le(8, 2) + "data" + le(3, 4) + "\xF0\x10\x10" + std::string(1, '\0'));
+  EXPECT_EQ(write<sinks::WavFile>(dir.file("t.wav"), 8000, 2).substr(4, 4), le(38, 4));
+}
+
 TEST(SoundFile, AFileEndedEarlyIsStillComplete) {
   harness::TempDir dir;
   VocFile f(dir.file("t.voc"), VocFile::kMaxSamples);

@@ -32,11 +32,19 @@ struct Options {
   double seconds = 30;
   long file_size_limit = 0;  // largest file the program may write (writes past it fail)
   std::string program = REELWRIGHT_BIN;
+  bool as_nobody = false;  // run without root's right to read any file
 };
 
 inline std::string read_file(const std::string &path) {
   std::ifstream f(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+// Options for a run in a working directory.
+inline Options in_dir(const std::string &cwd) {
+  Options o;
+  o.cwd = cwd;
+  return o;
 }
 
 inline Result run(const std::vector<std::string> &args, const Options &opt = {}) {
@@ -56,6 +64,7 @@ inline Result run(const std::vector<std::string> &args, const Options &opt = {})
       setrlimit(RLIMIT_FSIZE, &lim);
       signal(SIGXFSZ, SIG_IGN);
     }
+    if (opt.as_nobody && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(127);
     std::vector<std::string> copy = args;
     copy.insert(copy.begin(), opt.program);
     std::vector<char *> argv;
