@@ -3,7 +3,8 @@
 //
 // The first byte picks the run: bit 0 "-p"; bits 1-2 the rate (44100, 30303
 // with "-voc", 8000, 3500000); bit 3 "-128"; bits 4-6 how many of the next
-// bytes are keys on standard input. The rest is the tape image. Every input
+// bytes are keys on standard input. The rest is the tape image: TZX, CSW or
+// TAP, each known by its content. Every input
 // is run three times: "-info", "-one -x", and a conversion whose sound file
 // goes to /dev/null, with a low output limit so that looping tapes end fast.
 #include <sys/mman.h>

@@ -41,6 +41,16 @@ int main(int argc, char **argv) {
   seed(dir + "/c64-headers", 0, "", tapes::c64_headers().bytes);
   seed(dir + "/revision-1.20", 2, "", tapes::revision_120().bytes);
 
+  // A TAP file (found by its sound chain of lengths) and a CSW file.
+  Bytes tap;
+  for (const Bytes &b : {spectrum_header(0, "tap", 2, 0, 0), data_block(0xFF, {1, 2})})
+    put(tap, static_cast<uint32_t>(b.size()), 2), put(tap, b);
+  seed(dir + "/tap", 4, "", tap);
+  Bytes csw;
+  put(csw, std::string("Compressed Square Wave\x1A"));
+  put(csw, 0x0101, 2), put(csw, 22050, 2), put(csw, 1), put(csw, 1), put(csw, 0, 3), put(csw, rle({3, 3, 300, 70000}));
+  seed(dir + "/csw", 0, "", csw);
+
   for (int i = 2; i < argc; i++) {
     std::ifstream in(argv[i], std::ios::binary);
     Bytes b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

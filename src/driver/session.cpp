@@ -1,8 +1,6 @@
 #include "driver/session.hpp"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <variant>
@@ -47,23 +45,36 @@ class EndlessLoopGuard {
 
 void Session::load() {
   format::ImageFile file(opt_.input);
-  std::vector<uint8_t> image(format::kTzxHeaderSize);
-  if (file.length() < format::kTzxHeaderSize || !file.read(image.data(), image.size()) ||
-      !format::IsTzxHeader(image.data(), image.size()))
-    throw Failure("File is not in ZXTape format!");
-  const unsigned major = image[8], minor = image[9];
-  console_.say("\nZXTape file revision %d.%02d\n", major, minor);
-  if (major == 0) throw Failure("Development versions of ZXTape format are not supported!");
-  if (major > 1) console_.warning("Some blocks may not be recognised and used!");
-  // The program knows every block of revision 1.20.
-  if (major == 1 && minor > 20) console_.warning("Some of the data might not be properly recognised!");
+  std::vector<uint8_t> image;
   file.read_rest(image);
-
-  tape_.emplace(format::Tape::FromTzx(std::move(image)));
+  switch (format::KindOf(image, opt_.input).value_or(format::Kind::tzx)) {
+    case format::Kind::tzx: {
+      if (!format::IsTzxHeader(image.data(), image.size())) throw Failure("File is not in ZXTape format!");
+      const unsigned major = image[8], minor = image[9];
+      console_.say("\nZXTape file revision %d.%02d\n", major, minor);
+      if (major == 0) throw Failure("Development versions of ZXTape format are not supported!");
+      if (major > 1) console_.warning("Some blocks may not be recognised and used!");
+      // The program knows every block of revision 1.20.
+      if (major == 1 && minor > 20) console_.warning("Some of the data might not be properly recognised!");
+      tape_.emplace(format::Tape::FromTzx(std::move(image)));
+      break;
+    }
+    case format::Kind::tap:
+      console_.say("\nTAP file, blocks of standard speed\n");
+      tape_.emplace(format::Tape::FromTap(std::move(image)));
+      break;
+    case format::Kind::csw: {
+      const format::CswHeader h = format::ReadCswHeader(image);
+      console_.say("\nCSW file revision %u.%02u\n", h.major, h.minor);
+      tape_.emplace(format::Tape::FromCsw(std::move(image), h));
+      break;
+    }
+  }
   const int blocks = tape_->size();
   console_.say("Number of Blocks: %d\n", blocks);
   if (tape_->has_unknown_ids()) console_.warning("Some blocks were *NOT* recognised!");
   if (tape_->truncated()) console_.warning(strprintf("The tape ends inside block %d, which is ignored!", blocks + 1));
+  if (tape_->kind() == format::Kind::tap) empty_tap_block();
 
   cur_.curr = 0;
   cur_.end = blocks;
@@ -74,6 +85,16 @@ void Session::load() {
   if (opt_.ending > 0) {
     if (opt_.ending > blocks || opt_.ending < opt_.starting) throw Failure("Invalid Ending Block");
     cur_.end = opt_.ending;
+  }
+}
+
+void Session::empty_tap_block() {
+  for (int i = 0; i < tape_->size(); i++) {
+    const format::IndexedBlock b = tape_->at(i);
+    if (std::get<format::StandardData>(b.block).data.empty()) {
+      console_.warning(strprintf("TAP block %d is empty: it plays as a block without data!", i + 1));
+      return;
+    }
   }
 }
 
@@ -117,12 +138,7 @@ void Session::refuse_to_overwrite_a_tape() const {
   const char *name = opt_.output_name.c_str();
   if (stat(opt_.input.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino)
     throw Failure(strprintf("%s is the tape being read: it is not overwritten!", name));
-  uint8_t head[format::kTzxHeaderSize] = {};
-  const int fd = S_ISREG(out.st_mode) ? ::open(name, O_RDONLY) : -1;
-  if (fd < 0) return;
-  const ssize_t n = ::read(fd, head, sizeof head);
-  ::close(fd);
-  if (n > 0 && format::IsTapeImage(head, static_cast<size_t>(n), opt_.output_name))
+  if (format::IsTapeImage(opt_.output_name))
     throw Failure(strprintf("%s is a tape image: it is not overwritten!", name));
 }
 

@@ -50,6 +50,8 @@ class Session {
 
  private:
   bool playing() const { return opt_.mode == Mode::play; }
+  // Warns of the first TAP block that holds nothing, not even its flag.
+  void empty_tap_block();
   // Before a sound file is created: the tape being read, or any other tape
   // image, is never written over.
   void refuse_to_overwrite_a_tape() const;

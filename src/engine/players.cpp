@@ -178,6 +178,7 @@ struct Player {
     if (b.rate == 0) return fail("has a sampling rate of 0 - skipped");
     if (b.compression != 1 && b.compression != 2) return fail("uses an unknown compression - skipped");
     format::CswPulses pulses(b.stream, b.compression);
+    if (b.initial_high) s.set_level(*b.initial_high ? Level::high : Level::low);
     for (uint32_t n = 0; pulses.next(n);) {
       s.sampled(n, b.rate, s.level());
       s.set_level(Other(s.level()));

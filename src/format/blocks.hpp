@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <variant>
 #include <vector>
 
@@ -94,6 +95,7 @@ struct CswRecording {
   uint8_t compression = 0;    // 1 RLE, 2 Z-RLE
   uint32_t stored_pulses = 0; // as the block says (writers disagree on it: a hint)
   Bytes stream;
+  std::optional<bool> initial_high;  // a CSW file's initial level; a block goes on from the level it finds
 };
 
 // A symbol table of a generalized data block: each row a flag byte and up to

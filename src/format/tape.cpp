@@ -4,11 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <new>
 
 #include "format/failure.hpp"
+#include "format/ids.hpp"
 #include "format/registry.hpp"
 
 namespace format {
@@ -42,6 +44,7 @@ bool ImageFile::read(uint8_t *p, size_t n) {
 }
 
 void ImageFile::read_rest(std::vector<uint8_t> &have) {
+  if (have.size() >= length_) return;
   const size_t start = have.size();
   try {
     have.resize(static_cast<size_t>(length_));
@@ -55,7 +58,71 @@ void ImageFile::read_rest(std::vector<uint8_t> &have) {
 
 bool IsTzxHeader(const uint8_t *p, size_t n) { return n >= kTzxHeaderSize && std::memcmp(p, "ZXTape!", 7) == 0; }
 
-bool IsTapeImage(const uint8_t *p, size_t n, const std::string &) { return n >= 7 && std::memcmp(p, "ZXTape!", 7) == 0; }
+namespace {
+
+const char kCswSignature[] = "Compressed Square Wave\x1A";
+constexpr size_t kCswSignatureSize = 23;
+
+bool is_csw(Bytes b) { return b.size() >= kCswSignatureSize && std::memcmp(b.data(), kCswSignature, kCswSignatureSize) == 0; }
+
+bool named_tap(const std::string &name) {
+  if (name.size() < 4) return false;
+  std::string ext = name.substr(name.size() - 4);
+  for (char &c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext == ".tap";
+}
+
+// A TAP file's chain of lengths: each block at least a flag and a checksum,
+// the last one ending at the file's end.
+bool sound_tap_chain(Bytes b) {
+  Reader r(b);
+  size_t at = 0;
+  while (at < b.size()) {
+    if (!r.fits(at, 2) || r.u16(at) < 2) return false;
+    at += 2 + r.u16(at);
+  }
+  return at == b.size() && !b.empty();
+}
+
+}  // namespace
+
+std::optional<Kind> KindOf(Bytes image, const std::string &name) {
+  if (IsTzxHeader(image.data(), image.size())) return Kind::tzx;
+  if (is_csw(image)) return Kind::csw;
+  if (!image.empty() && (named_tap(name) || sound_tap_chain(image))) return Kind::tap;
+  return std::nullopt;
+}
+
+bool IsTapeImage(const std::string &path) {
+  const int fd = open(path.c_str(), O_RDONLY);
+  if (fd < 0) return false;
+  struct stat st;
+  std::vector<uint8_t> b;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    b.resize(static_cast<size_t>(st.st_size < (16 << 20) ? st.st_size : 64));
+    const ssize_t n = ::read(fd, b.data(), b.size());
+    b.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  }
+  close(fd);
+  return KindOf(b, path).has_value();
+}
+
+CswHeader ReadCswHeader(Bytes image) {
+  Reader r(image);
+  CswHeader h;
+  h.major = r.u8(0x17), h.minor = r.u8(0x18);
+  if (h.major == 1) {
+    if (!r.fits(0, 0x20)) throw Failure("The CSW file's header is cut short!");
+    h.rate = r.u16(0x19), h.compression = uint8_t(r.u8(0x1B)), h.high_first = r.u8(0x1C) & 1, h.data = 0x20;
+  } else if (h.major == 2) {
+    if (!r.fits(0, 0x34) || !r.fits(0, 0x34 + r.u8(0x23))) throw Failure("The CSW file's header is cut short!");
+    h.rate = r.u32(0x19), h.pulses = r.u32(0x1D), h.compression = uint8_t(r.u8(0x21));
+    h.high_first = r.u8(0x22) & 1, h.data = 0x34 + r.u8(0x23);
+  } else {
+    throw Failure(strprintf("CSW version %u.%02u is not supported!", h.major, h.minor));
+  }
+  return h;
+}
 
 Tape Tape::FromTzx(std::vector<uint8_t> image) {
   Tape t;
@@ -81,10 +148,52 @@ Tape Tape::FromTzx(std::vector<uint8_t> image) {
   return t;
 }
 
+Tape Tape::FromTap(std::vector<uint8_t> image) {
+  Tape t;
+  t.kind_ = Kind::tap;
+  t.image_ = std::move(image);
+  Reader r(t.image_);
+  size_t pos = 0;
+  while (pos < t.image_.size()) {
+    if (!r.fits(pos, 2) || !r.fits(pos + 2, r.u16(pos))) {
+      t.truncated_ = true;
+      break;
+    }
+    t.starts_.push_back(static_cast<uint32_t>(pos));
+    pos += 2 + r.u16(pos);
+  }
+  t.end_ = static_cast<uint32_t>(pos < t.image_.size() ? pos : t.image_.size());
+  return t;
+}
+
+Tape Tape::FromCsw(std::vector<uint8_t> image, const CswHeader &header) {
+  Tape t;
+  t.kind_ = Kind::csw;
+  t.csw_ = header;
+  t.image_ = std::move(image);
+  t.starts_.push_back(static_cast<uint32_t>(header.data));
+  t.end_ = static_cast<uint32_t>(t.image_.size());
+  return t;
+}
+
 IndexedBlock Tape::at(int i) const {
   const size_t n = static_cast<size_t>(i);
   const uint32_t start = starts_[n];
   const uint32_t end = n + 1 < starts_.size() ? starts_[n + 1] : end_;
+  switch (kind_) {
+    case Kind::tap:
+      // A TAP block is what a standard-speed block with a pause of 1000 ms is.
+      return {start, static_cast<uint8_t>(Id::standard),
+              StandardData{1000, Bytes(image_.data() + start + 2, end - start - 2)}};
+    case Kind::csw: {
+      CswRecording c;
+      c.rate = csw_.rate, c.compression = csw_.compression, c.stored_pulses = csw_.pulses;
+      c.initial_high = csw_.high_first;
+      c.stream = Bytes(image_.data() + start, end - start);
+      return {start, static_cast<uint8_t>(Id::csw_recording), c};
+    }
+    case Kind::tzx: break;
+  }
   const uint8_t id = image_[start];
   return {start, id, Decode(id, Reader(image_.data() + start + 1, end - start - 1))};
 }

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,37 +33,59 @@ class ImageFile {
   uint64_t length_ = 0;
 };
 
-// The 10-byte TZX header.
-struct TzxHeader {
-  uint8_t major = 0, minor = 0;
-};
 constexpr size_t kTzxHeaderSize = 10;
 // Whether the first 7 bytes are the signature "ZXTape!" (byte 7 is not looked at).
 bool IsTzxHeader(const uint8_t *p, size_t n);
-// Whether a file that starts with these bytes, under this name, is a tape
-// image the program reads.
-bool IsTapeImage(const uint8_t *p, size_t n, const std::string &name);
+
+// The kinds of tape image the program reads.
+enum class Kind { tzx, tap, csw };
+// What kind of tape image a file of these bytes and this name is: TZX and
+// CSW by their signatures; TAP when its chain of block lengths is sound (it
+// ends exactly at the file's end) or its name ends in ".tap", any case.
+std::optional<Kind> KindOf(Bytes image, const std::string &name);
+// Whether the file at `path` is a tape image, by its first bytes, its name
+// and, for a file of up to 16 MiB, its TAP length chain.
+bool IsTapeImage(const std::string &path);
+
+// The header of a CSW file.
+struct CswHeader {
+  unsigned major = 0, minor = 0;
+  uint32_t rate = 0, pulses = 0;
+  uint8_t compression = 0;
+  bool high_first = false;  // the initial level
+  size_t data = 0;          // offset of the pulse stream
+};
+// Reads the header of a CSW file; a header cut short or of an unknown
+// version fails with the text to show.
+CswHeader ReadCswHeader(Bytes image);
 
 struct IndexedBlock {
-  uint64_t offset = 0;  // file offset of the block's ID byte
+  uint64_t offset = 0;  // file offset of the block (its ID byte in a TZX image)
   uint8_t id = 0;
   Block block;
 };
 
 class Tape {
  public:
-  // Indexes the blocks of a TZX image (the whole file, header included).
+  // Indexes the blocks of an image (the whole file, header included): TZX
+  // blocks; TAP blocks, each a standard-speed block with a pause of 1000 ms;
+  // or a CSW file's one recording.
   static Tape FromTzx(std::vector<uint8_t> image);
+  static Tape FromTap(std::vector<uint8_t> image);
+  static Tape FromCsw(std::vector<uint8_t> image, const CswHeader &header);
 
   int size() const { return static_cast<int>(starts_.size()); }
   // The decoded block at an index (0 to size() - 1).
   IndexedBlock at(int i) const;
 
+  Kind kind() const { return kind_; }
   bool has_unknown_ids() const { return unknown_ids_; }
   // The image ends inside a block: that block and any after it are left out.
   bool truncated() const { return truncated_; }
 
  private:
+  Kind kind_ = Kind::tzx;
+  CswHeader csw_;
   std::vector<uint8_t> image_;
   std::vector<uint32_t> starts_;  // offset of each block's ID byte
   uint32_t end_ = 0;              // just past the last complete block
