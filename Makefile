@@ -54,7 +54,7 @@ fuzz: FUZZ_SECONDS = 1800
 fuzz: test-fuzz
 
 bench: build
-	$(BUILD)/bench/bench_convert
+	$(BUILD)/bench/bench_run $(BUILD)
 
 install: build
 	cmake --install $(BUILD)

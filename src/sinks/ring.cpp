@@ -1,8 +1,7 @@
 #include "sinks/ring.hpp"
 
-#include <unistd.h>
-
 #include <chrono>
+#include <semaphore>
 #include <string>
 
 #include "format/failure.hpp"
@@ -26,11 +25,18 @@ unsigned successor(unsigned i) { return i + 1 == kRingSize ? 0 : i + 1; }
 // before it gives up: far above any real device's buffer time.
 constexpr auto kStallLimit = std::chrono::seconds(10);
 
+// The producer sleeps until the callback has taken samples: it says it waits,
+// looks once more, and sleeps; the callback wakes it when it sees the word.
+std::counting_semaphore<> taken(0);
+std::atomic<bool> waiting{false};
+
 void wait_for_device(bool (*done)()) {
   unsigned last = audio.ringbuffer_read.load(std::memory_order_acquire);
   auto since = std::chrono::steady_clock::now();
   while (!done()) {
-    usleep(50);
+    waiting.store(true);
+    if (!done()) (void)taken.try_acquire_for(std::chrono::milliseconds(200));
+    waiting.store(false);
     unsigned now = audio.ringbuffer_read.load(std::memory_order_acquire);
     if (now != last) {
       last = now;
@@ -143,7 +149,7 @@ int appIOProc(float *out, unsigned bytes) {
   if (audio.finishing.load(std::memory_order_acquire) && successor(r) == w) {
     // The last sample of the run: count it as played, and hold it.
     audio.held = audio.ringbuf[r];
-    audio.ringbuffer_write.store(r, std::memory_order_release);
+    audio.ringbuffer_write.store(r, std::memory_order_seq_cst);
     w = r;
   }
   for (unsigned f = 0; f < frames; f++) {
@@ -154,9 +160,10 @@ int appIOProc(float *out, unsigned bytes) {
     if (r == w || successor(r) == w) w = audio.ringbuffer_write.load(std::memory_order_acquire);
     if (r != w && successor(r) != w) {
       r = successor(r);
-      audio.ringbuffer_read.store(r, std::memory_order_release);
+      audio.ringbuffer_read.store(r, std::memory_order_seq_cst);
     }
   }
+  if (waiting.exchange(false)) taken.release();
   return 0;
 }
 
