@@ -109,7 +109,9 @@ struct SymbolTable {
   // The flag's low two bits: the level of the first pulse against the one
   // before it (0 the other, 1 the same, 2 low, 3 high).
   unsigned flag(unsigned s) const { return rows[s * row_size()] & 3u; }
-  unsigned pulse(unsigned s, unsigned i) const { return Reader(rows).u16(s * row_size() + 1 + 2 * size_t(i)); }
+  unsigned pulse(unsigned s, unsigned i) const {
+    return i < pulses ? Reader(rows).u16(s * row_size() + 1 + 2 * size_t(i)) : 0;
+  }
 };
 
 // 0x19: pilot/sync symbols with repetitions, then data symbols of `bits`

@@ -70,6 +70,18 @@ TEST(Generalized, DataOfTwoBitsASymbol) {
   EXPECT_EQ(play(t).items, (std::vector<Pulse>{T(10, 1, L), T(20, 1, H), T(30, 1, L), T(40, 1, H), T(30, 1, L)}));
 }
 
+TEST(Generalized, TablesOf256SymbolsAndSymbolsOfNoPulse) {
+  // ASD 0 means 256 symbols (8 bits a symbol); NPD 0 gives symbols of no pulse.
+  std::vector<tzx::Symbol> table(256, kZero);
+  table[255] = {0, {1234}};
+  tzx::Tzx big, none;
+  big.generalized(0, {}, {}, table, 2, {0xFF, 0x00});
+  EXPECT_EQ(play(big).items, (std::vector<Pulse>{T(1234, 1, L), T(855, 1, H), T(855, 1, L)}));
+  none.generalized(0, {}, {}, {{3, {}}, {1, {}}, {2, {}}}, 4, {0x00});  // rows of a flag byte only
+  EXPECT_TRUE(play(none).items.empty());
+  EXPECT_EQ(play(none).problems, "");
+}
+
 TEST(Generalized, DamagedBlocksPlayWhatIsValidAndSaySo) {
   struct Row {
     tzx::Tzx tape;
