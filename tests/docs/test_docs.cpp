@@ -6,9 +6,9 @@
 // page that renders without complaint.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 #include "support/harness.hpp"
@@ -59,6 +59,13 @@ void check_sound_file(const std::string &d, unsigned rate) {
   else EXPECT_EQ(d.substr(0, 20), "Creative Voice File\x1A");
 }
 
+// The files of a folder and when each was last written.
+std::map<std::string, fs::file_time_type> files(const std::string &dir) {
+  std::map<std::string, fs::file_time_type> m;
+  for (const auto &e : fs::directory_iterator(dir)) m[e.path().string()] = e.last_write_time();
+  return m;
+}
+
 // Runs one example in `dir`; `status` is the exit status of the one before.
 void run_example(const Example &ex, const std::string &dir, int &status) {
   if (ex.command == "echo $?") {
@@ -66,46 +73,35 @@ void run_example(const Example &ex, const std::string &dir, int &status) {
     return;
   }
   // Live replay runs on SDL's dummy driver: in real time, with no sound card.
-  harness::Options opt{.input = "", .cwd = dir, .env = {"SDL_AUDIODRIVER=dummy"}, .seconds = 120, .file_size_limit = 0, .program = REELWRIGHT_BIN};
+  harness::Options opt = harness::in_dir(dir);
+  opt.env = {"SDL_AUDIODRIVER=dummy"}, opt.seconds = 120;
   std::string cmd = ex.command;
   if (cmd.rfind("printf '\\033\\n' | ", 0) == 0) opt.input = "\033\n", cmd.erase(0, 17);
   std::istringstream words(cmd);
-  std::vector<std::string> args, names;
+  std::vector<std::string> args;
   for (std::string w; words >> w;) {
     if (args.empty() && w.find('=') != std::string::npos) opt.env.push_back(w);  // NAME=value before the program
     else args.push_back(w);
   }
   ASSERT_TRUE(!args.empty() && args[0] == "reelwright");
   args.erase(args.begin());
-
-  // The file a conversion writes: the second name, or the tape's name with a new extension.
-  auto has = [&](const char *s) { return std::find(args.begin(), args.end(), s) != args.end(); };
-  bool voc = has("-voc"), converts = (voc || has("-au") || has("-wav")) && !has("-info") && !has("-one");
-  for (size_t i = 0; i < args.size(); i++) {
-    if (args[i] == "-freq" || args[i] == "-b" || args[i] == "-e") i++;
-    else if (args[i][0] != '-') names.push_back(args[i]);
-  }
-  std::string out;
-  bool error = ex.shown.find("\n-- Error: ") != std::string::npos;
-  if (converts && !names.empty() && !error) {
-    out = names.back();
-    size_t dot = out.rfind('.'), slash = out.rfind('/');
-    bool no_dot = dot == std::string::npos || (slash != std::string::npos && dot < slash);
-    if (names.size() == 1) out = (no_dot ? out + "." : out.substr(0, dot + 1)) + (voc ? "VOC" : has("-au") ? "au" : "wav");
-    out = dir + "/" + out;
-    fs::remove(out);
-  }
-
+  const auto before = files(dir);
   harness::Result r = harness::run(args, opt);
   ASSERT_NE(r.status, -1) << "ended by a signal or the time limit";
   EXPECT_EQ(r.out, ex.shown);
+  const bool error = ex.shown.find("\n-- Error: ") != std::string::npos;
   EXPECT_EQ(r.status, error ? 1 : 0);
   status = r.status;
-  size_t using_at = ex.shown.find(" file using ");
-  if (!out.empty() && !error && using_at != std::string::npos) {
-    ASSERT_TRUE(harness::exists(out)) << out;
-    check_sound_file(harness::read_file(out), unsigned(std::stoul(ex.shown.substr(using_at + 12))));
+  // What a conversion writes (and nothing else is written): a sound file at its rate.
+  const size_t using_at = ex.shown.find(" file using ");
+  int written = 0;
+  for (const auto &[path, when] : files(dir)) {
+    if (before.count(path) && before.at(path) == when) continue;
+    ASSERT_TRUE(using_at != std::string::npos && !error) << path << " was written";
+    check_sound_file(harness::read_file(path), unsigned(std::stoul(ex.shown.substr(using_at + 12))));
+    written++;
   }
+  EXPECT_EQ(written, using_at != std::string::npos && !error ? 1 : 0);
 }
 
 // Runs every example of a document, in order, in one copy of examples/.

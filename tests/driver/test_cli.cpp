@@ -79,15 +79,7 @@ TEST(CommandLine, SwitchesNamesAndRates) {
   for (const auto &[args, want] : rows) EXPECT_EQ(parse(args), want);
 }
 
-TEST(CommandLine, UsageBannerErrorsAndRange) {
-  harness::Result r = harness::run({});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out.rfind(harness::kBanner + "\nUsage: reelwright [switches] file.tzx [output.voc|output.au]\n\n", 0), 0u);
-  EXPECT_TRUE(r.out.ends_with("\n                  -128      Work in 128k mode\n"));
-  r = harness::run({"-x", "no-such.tzx"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, harness::kBanner + "\n-- Error: File not found\n");
-
+TEST(CommandLine, TheBlockRange) {
   harness::TempDir dir;
   std::ofstream(dir.file("t.tzx")) << std::string("ZXTape!\x1A\x01\x0A\x22\x22\x22", 13);  // three group ends
   auto range = [&](std::string b, std::string e) {

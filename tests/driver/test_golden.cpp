@@ -58,6 +58,12 @@ const std::vector<Case> kCases = {
     {"empty-voc", "empty.tzx", {"-voc"}, "", "empty.VOC"},
     {"many-one-paged", "many.tzx", {"-one", "-p"}, "\n\n\n", ""},
     {"not-a-tape", "demo.VOC", {"-one"}, "", ""},
+    {"flow-jumps", "jumps.tzx", {"-au", "-freq", "8000", "out.au"}, "", "out.au"},
+    {"flow-loops", "loops.tzx", {"-au", "-freq", "8000", "out.au"}, "", "out.au"},
+    {"flow-calls", "calls.tzx", {"-au", "-freq", "8000", "out.au"}, "", "out.au"},
+    {"flow-choose-again", "choose.tzx", {"-au", "-freq", "8000", "out.au"}, "112", "out.au"},
+    {"flow-choose-illegal-128k", "choose.tzx", {"-au", "-128", "-freq", "8000", "out.au"}, "3", "out.au"},
+    {"flow-choose-escape", "choose.tzx", {"-au", "-freq", "8000", "out.au"}, "\x1b", "out.au"},
 };
 
 // Writes the tapes of the cases into dir.
@@ -86,6 +92,12 @@ void write_tapes(const std::string &dir) {
   for (int i = 0; i < 30; i++) many.text("line " + std::to_string(i)).tone(100 + i, 2);
   many.save(dir + "/many.tzx");
   std::ofstream(dir + "/demo.VOC") << "Creative Voice File";
+  // Steering: jumps that are ignored, then a circle; a loop and a loop end
+  // with none; calls and a return with none; a selection that leads to itself.
+  Tzx().jump(0).jump(-9).jump(2).tone(1, 1).tone(1, 1).jump(-3).save(dir + "/jumps.tzx");
+  Tzx().loop(3).tone(1, 1).loop_end().loop_end().save(dir + "/loops.tzx");
+  Tzx().call({2, 4}).jump(5).tone(1, 1).ret().tone(1, 1).ret().ret().save(dir + "/calls.tzx");
+  Tzx().select({{0, "again"}, {2, "on"}}).tone(1, 1).tone(1, 1).pause(0).stop48k().save(dir + "/choose.tzx");
 }
 
 uint64_t fnv1a(const std::string &s) {

@@ -129,19 +129,4 @@ TEST(Resampler, AnOutputThatIsFullStopsTheRunAtTheFirstPulseThatDoesNotFit) {
   EXPECT_EQ(out.got, run(L, 27) + run(H, 27) + run(L, 27));
 }
 
-TEST(Stream, SyncPulsesVanishWithTheirEdgeWhenTheyMakeNoSample) {
-  struct Rec : PulseConsumer {
-    std::vector<Pulse> items;
-    void take(std::span<const Pulse> p) override { items.insert(items.end(), p.begin(), p.end()); }
-  } rec;
-  TimeBase time(8000);
-  PulseStream s(rec, time);
-  s.sync(200);  // 0.457 samples: none
-  s.sync(300);  // 0.686: one
-  s.pulses(100, 0);
-  s.flush();
-  EXPECT_EQ(rec.items, (std::vector<Pulse>{{300, 1, Unit::tstates, L}}));
-  EXPECT_EQ(s.level(), H);
-}
-
 }  // namespace

@@ -27,8 +27,7 @@ inline void put(Bytes &b, const std::string &s) {
 }
 inline Bytes counted(const std::string &s) {
   Bytes b;
-  put(b, static_cast<uint32_t>(s.size()));
-  put(b, s);
+  put(b, static_cast<uint32_t>(s.size())), put(b, s);
   return b;
 }
 
@@ -45,11 +44,16 @@ inline Bytes data_block(uint8_t flag, const Bytes &payload) {
 // A 19-byte Spectrum header: flag 0, type, 10-character name, three words.
 inline Bytes spectrum_header(unsigned type, std::string name, unsigned length, unsigned p1, unsigned p2) {
   name.resize(10, ' ');
-  Bytes p;
-  put(p, type);
-  put(p, name);
-  put(p, length, 2), put(p, p1, 2), put(p, p2, 2);
+  Bytes p{static_cast<uint8_t>(type)};
+  put(p, name), put(p, length, 2), put(p, p1, 2), put(p, p2, 2);
   return data_block(0, p);
+}
+
+// A CSW pulse stream, RLE: a byte a pulse, 0 and a u32 for longer ones.
+inline Bytes rle(const std::vector<uint32_t> &pulses) {
+  Bytes b;
+  for (uint32_t p : pulses) p < 256 ? put(b, p) : (put(b, 0), put(b, p, 4));
+  return b;
 }
 
 struct Turbo {  // 0x11 timing, T-states
@@ -67,22 +71,13 @@ struct C64Turbo {  // 0x17 fields, standard TurboTape timing
 struct Poke {
   unsigned flags, address, value, original;
 };
-struct Symbol {  // a row of a generalized data block's table
-  unsigned flag;
-  std::vector<unsigned> pulses;
-};
-
-// A CSW pulse stream, RLE: a byte a pulse, 0 and a u32 for longer ones.
-inline Bytes rle(const std::vector<uint32_t> &pulses) {
-  Bytes b;
-  for (uint32_t p : pulses)
-    if (p < 256) put(b, p);
-    else put(b, 0), put(b, p, 4);
-  return b;
-}
 struct Trainer {
   std::string name;
   std::vector<Poke> pokes;
+};
+struct Symbol {  // a row of a generalized data block's table
+  unsigned flag;
+  std::vector<unsigned> pulses;
 };
 
 class Tzx {
@@ -90,90 +85,54 @@ class Tzx {
   Bytes bytes;
 
   explicit Tzx(unsigned major = 1, unsigned minor = 10) {
-    put(bytes, std::string("ZXTape!\x1A"));
-    put(bytes, major), put(bytes, minor);
+    put(bytes, std::string("ZXTape!\x1A")), put(bytes, major), put(bytes, minor);
   }
-  // Any block: its ID and body as they stand.
-  Tzx &raw(unsigned id, const Bytes &body = {}) {
-    put(bytes, id);
-    put(bytes, body);
-    return *this;
-  }
-  // A block whose body starts with the u32 length of the rest.
-  Tzx &sized(unsigned id, const Bytes &rest) {
-    Bytes b;
-    put(b, static_cast<uint32_t>(rest.size()), 4);
-    put(b, rest);
-    return raw(id, b);
-  }
-  Tzx &standard(unsigned pause, const Bytes &data) {
-    Bytes b;
-    put(b, pause, 2), put(b, static_cast<uint32_t>(data.size()), 2), put(b, data);
-    return raw(0x10, b);
-  }
+  // Any block: its ID and body as they stand; or a body after its u32 length.
+  Tzx &raw(unsigned id, const Bytes &body = {}) { return put(bytes, id), put(bytes, body), *this; }
+  Tzx &sized(unsigned id, const Bytes &rest) { return raw(id, with_length(rest, 4)); }
+
+  Tzx &standard(unsigned pause, const Bytes &data) { return raw(0x10, fields({{pause, 2}, {size(data), 2}}, data)); }
   Tzx &turbo(const Turbo &t, unsigned lastbyte, unsigned pause, const Bytes &data) {
-    Bytes b;
-    for (unsigned v : {t.pilot, t.sync1, t.sync2, t.bit0, t.bit1, t.pilot_len}) put(b, v, 2);
-    put(b, lastbyte), put(b, pause, 2), put(b, static_cast<uint32_t>(data.size()), 3), put(b, data);
-    return raw(0x11, b);
+    return raw(0x11, fields({{t.pilot, 2}, {t.sync1, 2}, {t.sync2, 2}, {t.bit0, 2}, {t.bit1, 2}, {t.pilot_len, 2},
+                             {lastbyte, 1}, {pause, 2}, {size(data), 3}},
+                            data));
   }
-  Tzx &tone(unsigned pulse, unsigned count) {
-    Bytes b;
-    put(b, pulse, 2), put(b, count, 2);
-    return raw(0x12, b);
-  }
+  Tzx &tone(unsigned pulse, unsigned count) { return raw(0x12, fields({{pulse, 2}, {count, 2}})); }
   Tzx &pulses(const std::vector<unsigned> &lengths) {
-    Bytes b;
-    put(b, static_cast<uint32_t>(lengths.size()));
+    Bytes b{static_cast<uint8_t>(lengths.size())};
     for (unsigned l : lengths) put(b, l, 2);
     return raw(0x13, b);
   }
   Tzx &pure_data(unsigned bit0, unsigned bit1, unsigned lastbyte, unsigned pause, const Bytes &data) {
-    Bytes b;
-    put(b, bit0, 2), put(b, bit1, 2), put(b, lastbyte), put(b, pause, 2);
-    put(b, static_cast<uint32_t>(data.size()), 3), put(b, data);
-    return raw(0x14, b);
+    return raw(0x14, fields({{bit0, 2}, {bit1, 2}, {lastbyte, 1}, {pause, 2}, {size(data), 3}}, data));
   }
   Tzx &direct(unsigned tstates, unsigned pause, unsigned lastbyte, const Bytes &data) {
-    Bytes b;
-    put(b, tstates, 2), put(b, pause, 2), put(b, lastbyte), put(b, static_cast<uint32_t>(data.size()), 3);
-    put(b, data);
-    return raw(0x15, b);
+    return raw(0x15, fields({{tstates, 2}, {pause, 2}, {lastbyte, 1}, {size(data), 3}}, data));
   }
   Tzx &c64rom(const C64Rom &c, const Bytes &data) {
-    Bytes b;
-    for (unsigned v : {c.pilot, c.pilot_len, c.sync1, c.sync2, c.bit0_f, c.bit0_s, c.bit1_f, c.bit1_s}) put(b, v, 2);
-    put(b, c.xortype);
-    for (unsigned v : {c.fbyte_f, c.fbyte_s, c.fdata_f, c.fdata_s, c.trail, c.trail_len}) put(b, v, 2);
-    put(b, c.lastbyte), put(b, c.endian), put(b, c.pause, 2), put(b, static_cast<uint32_t>(data.size()), 3);
-    put(b, data);
-    return sized(0x16, b);
+    return sized(0x16, fields({{c.pilot, 2}, {c.pilot_len, 2}, {c.sync1, 2}, {c.sync2, 2}, {c.bit0_f, 2},
+                               {c.bit0_s, 2}, {c.bit1_f, 2}, {c.bit1_s, 2}, {c.xortype, 1}, {c.fbyte_f, 2},
+                               {c.fbyte_s, 2}, {c.fdata_f, 2}, {c.fdata_s, 2}, {c.trail, 2}, {c.trail_len, 2},
+                               {c.lastbyte, 1}, {c.endian, 1}, {c.pause, 2}, {size(data), 3}},
+                              data));
   }
   Tzx &c64turbo(const C64Turbo &c, const Bytes &data) {
-    Bytes b;
-    put(b, c.bit0, 2), put(b, c.bit1, 2), put(b, c.add_bit), put(b, c.lead_in, 2), put(b, c.lead_in_byte);
-    put(b, c.lastbyte), put(b, c.endian), put(b, c.trailing, 2), put(b, c.trailing_byte), put(b, c.pause, 2);
-    put(b, static_cast<uint32_t>(data.size()), 3), put(b, data);
-    return sized(0x17, b);
+    return sized(0x17, fields({{c.bit0, 2}, {c.bit1, 2}, {c.add_bit, 1}, {c.lead_in, 2}, {c.lead_in_byte, 1},
+                               {c.lastbyte, 1}, {c.endian, 1}, {c.trailing, 2}, {c.trailing_byte, 1}, {c.pause, 2},
+                               {size(data), 3}},
+                              data));
   }
   Tzx &csw(unsigned pause, unsigned rate, unsigned compression, uint32_t pulses, const Bytes &stream) {
-    Bytes b;
-    put(b, pause, 2), put(b, rate, 3), put(b, compression), put(b, pulses, 4), put(b, stream);
-    return sized(0x18, b);
+    return sized(0x18, fields({{pause, 2}, {rate, 3}, {compression, 1}, {pulses, 4}}, stream));
   }
-  // Tables of up to 256 symbols (npp, npd: pulses a row, 0 for the longest
-  // row's), a pilot stream of (symbol, repetitions), `totd` data symbols.
+  // Tables of up to 256 symbols (npp, npd: pulses a row, at least the
+  // longest row's), a pilot stream of (symbol, repetitions), `totd` data symbols.
   Tzx &generalized(unsigned pause, const std::vector<Symbol> &pilot, const std::vector<std::pair<unsigned, unsigned>> &stream,
                    const std::vector<Symbol> &data, uint32_t totd, const Bytes &data_stream, unsigned npp = 0,
                    unsigned npd = 0) {
-    auto width = [](const std::vector<Symbol> &t, unsigned n) {
-      for (const Symbol &s : t) n = std::max<unsigned>(n, static_cast<unsigned>(s.pulses.size()));
-      return n;
-    };
-    npp = width(pilot, npp), npd = width(data, npd);
-    Bytes b;
-    put(b, pause, 2), put(b, static_cast<uint32_t>(stream.size()), 4), put(b, npp), put(b, static_cast<uint32_t>(pilot.size()));
-    put(b, totd, 4), put(b, npd), put(b, static_cast<uint32_t>(data.size()));
+    for (const Symbol &s : pilot) npp = std::max<unsigned>(npp, size(s.pulses));
+    for (const Symbol &s : data) npd = std::max<unsigned>(npd, size(s.pulses));
+    Bytes b = fields({{pause, 2}, {size(stream), 4}, {npp, 1}, {size(pilot), 1}, {totd, 4}, {npd, 1}, {size(data), 1}});
     auto rows = [&](const std::vector<Symbol> &t, unsigned n) {
       for (const Symbol &s : t) {
         put(b, s.flag);
@@ -187,41 +146,33 @@ class Tzx {
     return sized(0x19, b);
   }
   Tzx &level(unsigned l) { return sized(0x2B, {static_cast<uint8_t>(l)}); }
-  Tzx &pause(unsigned ms) { return word(0x20, ms); }  // 0: stop the tape
+  Tzx &pause(unsigned ms) { return raw(0x20, fields({{ms, 2}})); }  // 0: stop the tape
   Tzx &group(const std::string &name) { return raw(0x21, counted(name)); }
   Tzx &group_end() { return raw(0x22); }
-  Tzx &jump(int distance) { return word(0x23, static_cast<uint16_t>(distance)); }
-  Tzx &loop(unsigned count) { return word(0x24, count); }
+  Tzx &jump(int distance) { return raw(0x23, fields({{static_cast<uint16_t>(distance), 2}})); }
+  Tzx &loop(unsigned count) { return raw(0x24, fields({{count, 2}})); }
   Tzx &loop_end() { return raw(0x25); }
   Tzx &call(const std::vector<int> &distances) {
-    Bytes b;
-    put(b, static_cast<uint32_t>(distances.size()), 2);
+    Bytes b = fields({{size(distances), 2}});
     for (int d : distances) put(b, static_cast<uint16_t>(d), 2);
     return raw(0x26, b);
   }
   Tzx &ret() { return raw(0x27); }
   Tzx &select(const std::vector<std::pair<int, std::string>> &entries) {
-    Bytes b;
-    put(b, static_cast<uint32_t>(entries.size()));
+    Bytes b{static_cast<uint8_t>(entries.size())};
     for (const auto &[d, text] : entries) put(b, static_cast<uint16_t>(d), 2), put(b, counted(text));
-    return with_u16_length(0x28, b);
+    return raw(0x28, with_length(b, 2));
   }
   Tzx &stop48k() { return raw(0x2A, Bytes(4, 0)); }
   Tzx &text(const std::string &s) { return raw(0x30, counted(s)); }
-  Tzx &message(unsigned seconds, const std::string &s) {
-    Bytes b{static_cast<uint8_t>(seconds)};
-    put(b, counted(s));
-    return raw(0x31, b);
-  }
+  Tzx &message(unsigned seconds, const std::string &s) { return raw(0x31, fields({{seconds, 1}}, counted(s))); }
   Tzx &archive(const std::vector<std::pair<unsigned, std::string>> &strings) {
-    Bytes b;
-    put(b, static_cast<uint32_t>(strings.size()));
+    Bytes b{static_cast<uint8_t>(strings.size())};
     for (const auto &[kind, s] : strings) put(b, kind), put(b, counted(s));
-    return with_u16_length(0x32, b);
+    return raw(0x32, with_length(b, 2));
   }
   Tzx &hardware(const std::vector<std::vector<unsigned>> &entries) {  // (type, id, relation)
-    Bytes b;
-    put(b, static_cast<uint32_t>(entries.size()));
+    Bytes b{static_cast<uint8_t>(entries.size())};
     for (const auto &e : entries) put(b, e.at(0)), put(b, e.at(1)), put(b, e.at(2));
     return raw(0x33, b);
   }
@@ -229,45 +180,39 @@ class Tzx {
   Tzx &custom(std::string ident, const Bytes &contents) {  // ident padded with blanks to 16
     ident.resize(16, ' ');
     Bytes b;
-    put(b, ident), put(b, static_cast<uint32_t>(contents.size()), 4), put(b, contents);
+    put(b, ident), put(b, with_length(contents, 4));
     return raw(0x35, b);
   }
   Tzx &pokes(const std::string &description, const std::vector<Trainer> &trainers) {
     Bytes b = counted(description);
-    put(b, static_cast<uint32_t>(trainers.size()));
+    put(b, size(trainers));
     for (const auto &t : trainers) {
-      put(b, counted(t.name)), put(b, static_cast<uint32_t>(t.pokes.size()));
+      put(b, counted(t.name)), put(b, size(t.pokes));
       for (const auto &p : t.pokes) put(b, p.flags), put(b, p.address, 2), put(b, p.value), put(b, p.original);
     }
     return custom("POKEs", b);
   }
-  Tzx &snapshot(unsigned type, const Bytes &snap) {
-    Bytes b{static_cast<uint8_t>(type)};
-    put(b, static_cast<uint32_t>(snap.size()), 3), put(b, snap);
-    return raw(0x40, b);
-  }
+  Tzx &snapshot(unsigned type, const Bytes &snap) { return raw(0x40, fields({{type, 1}, {size(snap), 3}}, snap)); }
   Tzx &merged() { return raw(0x5A, Bytes{'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 10}); }
   // A block of an ID no version of the format assigns.
   Tzx &unknown(unsigned id = 0xEE, unsigned len = 2) { return sized(id, Bytes(len, 0x55)); }
 
-  size_t offset() const { return bytes.size(); }  // of the next block's ID byte
   void save(const std::string &path) const {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()),
                                                 static_cast<std::streamsize>(bytes.size()));
   }
 
  private:
-  Tzx &word(unsigned id, unsigned v) {
+  template <class C>
+  static uint32_t size(const C &c) { return static_cast<uint32_t>(c.size()); }
+  // Little-endian fields of the given widths, then the rest.
+  static Bytes fields(std::initializer_list<std::pair<uint32_t, int>> f, const Bytes &rest = {}) {
     Bytes b;
-    put(b, v, 2);
-    return raw(id, b);
-  }
-  Tzx &with_u16_length(unsigned id, const Bytes &rest) {
-    Bytes b;
-    put(b, static_cast<uint32_t>(rest.size()), 2);
+    for (auto [v, n] : f) put(b, v, n);
     put(b, rest);
-    return raw(id, b);
+    return b;
   }
+  static Bytes with_length(const Bytes &rest, int width) { return fields({{size(rest), width}}, rest); }
 };
 
 }  // namespace tzx
