@@ -57,12 +57,30 @@ bool ring_empty() {
          audio.ringbuffer_read.load(std::memory_order_acquire);
 }
 
+FILE *device_messages = stderr;
+
+// The device starts once it has samples to play (the first of them, or a full
+// ring): so the sound never begins by running dry while the first samples are
+// still being queued.
+void start() {
+  if (audio.started) return;
+  std::string why;
+  if (!device_start(why)) {
+    std::fprintf(device_messages, "%s\n", why.c_str());
+    throw format::Failure("No sound output could be opened! Use -voc or -au to write a sound file instead.");
+  }
+  audio.started = true;
+}
+
 void queue(float f) {
   unsigned w = audio.ringbuffer_write.load(std::memory_order_relaxed);
   audio.ringbuf[w] = f;
   // Publish the slot only after the sample is stored in it.
   audio.ringbuffer_write.store(successor(w), std::memory_order_release);
-  if (!ring_has_room()) wait_for_device(ring_has_room);
+  if (!ring_has_room()) {
+    start();
+    wait_for_device(ring_has_room);
+  }
 }
 
 }  // namespace
@@ -79,7 +97,9 @@ int open_audio(int *freq, FILE *messages) {
     audio.ringbuffer_write.store(0);
     audio.finishing.store(0);
     audio.held = 0.0f;
+    audio.started = false;
   }
+  device_messages = messages;
   std::string why;
   unsigned size = 0;
   DeviceFormat fmt;
@@ -113,22 +133,19 @@ int open_audio(int *freq, FILE *messages) {
     return -1;
   }
   *freq = static_cast<int>(fmt.mSampleRate);
-  if (!device_start(why)) {
-    std::fprintf(messages, "%s\n", why.c_str());
-    device_close();
-    return -1;
-  }
   audio.opened = true;
   return 0;
 }
 
 void play_buffer(const unsigned char *buf, size_t count) {
   for (size_t i = 0; i < count; i++) queue(SampleToFloat(buf[i]));
+  if (count != 0) start();
 }
 
 void play_run(unsigned char value, unsigned long long count) {
   const float f = SampleToFloat(value);
   for (unsigned long long i = 0; i < count; i++) queue(f);
+  if (count != 0) start();
 }
 
 unsigned FramesFor(unsigned bytes) {
@@ -175,7 +192,10 @@ void close_audio() {
     return;
   }
   audio.finishing.store(1, std::memory_order_release);
-  if (!ring_empty()) wait_for_device(ring_empty);
+  if (!ring_empty()) {
+    start();
+    wait_for_device(ring_empty);
+  }
   if (audio.opened && device_stop()) device_close();
   audio.opened = false;
 }

@@ -16,6 +16,7 @@ struct AudioRing {
   std::atomic<unsigned> ringbuffer_write{0};  // written by the producer (and the final drain)
   std::atomic<int> finishing{0};              // set by close_audio: drain to empty
   bool opened = false;                        // a device was opened in this run
+  bool started = false;                       // and has been started
   float held = 0.0f;                          // callback only: the level an empty ring repeats
 };
 extern AudioRing audio;
@@ -23,8 +24,8 @@ extern AudioRing audio;
 // The float for a sample byte: (byte - 128) / 128.
 inline float SampleToFloat(unsigned char b) { return static_cast<float>(static_cast<int>(b) - 128) * 0.0078125f; }
 
-// Opens and starts the default output device; stores its rate in *freq.
-// Returns 0 on success, -1 on failure (the reason on `messages`).
+// Opens the default output device (it starts once samples come); stores its
+// rate in *freq. Returns 0 on success, -1 on failure (the reason on `messages`).
 int open_audio(int *freq, FILE *messages);
 // Queues count samples; waits while the ring is full.
 void play_buffer(const unsigned char *buf, size_t count);

@@ -9,9 +9,7 @@ namespace {
 
 TEST(Flow, StopsInAConversionAddFiveSecondsAndLeaveTheLevelLow) {
   harness::TempDir dir;
-  tzx::Tzx t;
-  t.tone(1000, 1).stop48k().tone(1000, 1).pause(0);
-  t.save(dir.file("t.tzx"));
+  tzx::Tzx().tone(1000, 1).stop48k().tone(1000, 1).pause(0).save(dir.file("t.tzx"));
   ASSERT_EQ(harness::run_here({"-au", "-freq", "8000", dir.file("t.tzx"), dir.file("t.au")}).status, 0);
   const std::string f = harness::read_file(dir.file("t.au")).substr(32);
   // Tone pulses of 2 samples; 5 s of stop at the level the tone left (high),

@@ -65,9 +65,7 @@ TEST(Inputs, ATapPlaysAsTheTzxOfItsBlocks) {
   harness::TempDir dir;
   const Bytes header = tzx::spectrum_header(3, "code", 4, 32768, 0), data = tzx::data_block(0xFF, {1, 2, 3, 4});
   save(dir.file("t.tap"), tap({header, data}));
-  tzx::Tzx t;
-  t.standard(1000, header).standard(1000, data);
-  t.save(dir.file("t.tzx"));
+  tzx::Tzx().standard(1000, header).standard(1000, data).save(dir.file("t.tzx"));
   EXPECT_EQ(convert(dir.path(), "t.tap"), convert(dir.path(), "t.tzx"));
   const std::string one = harness::run_here({"-one", dir.file("t.tap")}).out;
   EXPECT_NE(one.find("\nTAP file, blocks of standard speed\nNumber of Blocks: 2\n\n  1-    0:      Bytes : code"),

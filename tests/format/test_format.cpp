@@ -65,15 +65,6 @@ TEST(Index, ABlockThatRunsPastTheEndIsLeftOutWithAllAfterIt) {
   EXPECT_EQ(index(tzx::Tzx()).size(), 0);
 }
 
-TEST(Decode, ZeroPauseIsAStopAndJumpsAreSigned) {
-  tzx::Tzx t;
-  t.pause(0).pause(25).jump(-3);
-  const Tape tape = index(t);
-  EXPECT_TRUE(std::holds_alternative<StopTape>(tape.at(0).block));
-  EXPECT_EQ(std::get<Pause>(tape.at(1).block).ms, 25);
-  EXPECT_EQ(std::get<Jump>(tape.at(2).block).distance, -3);
-}
-
 TEST(Decode, CountsThatRunPastTheBlockAreCutAtItsEnd) {
   // Declared data longer than the body: the view stops at the body's end.
   Block b = Decode(0x10, Reader(Bytes{0, 0, 9, 0, 1, 2}.data(), 6));

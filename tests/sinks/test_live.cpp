@@ -17,9 +17,7 @@ namespace {
 
 TEST(Live, TheDeviceReceivesExactlyTheSamplesOfTheConversion) {
   harness::TempDir dir;
-  tzx::Tzx t;
-  t.tone(2168, 300).pulses({667, 735}).pure_data(855, 1710, 8, 20, {0xA5, 0x0F}).pause(100);
-  t.save(dir.file("t.tzx"));
+  tzx::Tzx().tone(2168, 300).pulses({667, 735}).pure_data(855, 1710, 8, 20, {0xA5, 0x0F}).pause(100).save(dir.file("t.tzx"));
   ASSERT_EQ(harness::run({"-au", dir.file("t.tzx"), dir.file("t.au")}).status, 0);
   const std::string au = harness::read_file(dir.file("t.au")).substr(32);
   harness::Options opt;
@@ -45,9 +43,7 @@ TEST(Live, TheDeviceReceivesExactlyTheSamplesOfTheConversion) {
 
 TEST(Live, AStopWaitsForAKeyAndNoDeviceEndsWithAClearError) {
   harness::TempDir dir;
-  tzx::Tzx t;
-  t.tone(2168, 10).pause(0).tone(2168, 10);
-  t.save(dir.file("t.tzx"));
+  tzx::Tzx().tone(2168, 10).pause(0).tone(2168, 10).save(dir.file("t.tzx"));
   harness::Options opt;
   opt.env = {"SDL_AUDIODRIVER=dummy"};
   opt.input = "x\n";
@@ -77,9 +73,7 @@ TEST(Live, AStopWaitsForAKeyAndNoDeviceEndsWithAClearError) {
 TEST(Live, WithoutSdlTheProgramListsAndConvertsAndSaysLivePlayCannotBe) {
   // SDL2's files are hidden behind empty ones in a mount namespace of the child.
   harness::TempDir dir;
-  tzx::Tzx t;
-  t.tone(2168, 10);
-  t.save(dir.file("t.tzx"));
+  tzx::Tzx().tone(2168, 10).save(dir.file("t.tzx"));
   const std::string results = dir.file("results");
   std::fflush(nullptr);
   pid_t pid = fork();

@@ -40,6 +40,27 @@ inline std::string read_file(const std::string &path) {
   return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
+// A fresh directory, removed with all it holds at the end of the test.
+class TempDir {
+ public:
+  TempDir() {
+    std::string t = (std::filesystem::temp_directory_path() / "reelwright-test-XXXXXX").string();
+    if (!mkdtemp(t.data())) std::abort();
+    path_ = t;
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  TempDir(const TempDir &) = delete;
+  TempDir &operator=(const TempDir &) = delete;
+  std::string file(const std::string &name) const { return path_ + "/" + name; }
+  const std::string &path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
 // Options for a run in a working directory.
 inline Options in_dir(const std::string &cwd) {
   Options o;
@@ -48,9 +69,8 @@ inline Options in_dir(const std::string &cwd) {
 }
 
 inline Result run(const std::vector<std::string> &args, const Options &opt = {}) {
-  char dir[] = "/tmp/reelwright-run-XXXXXX";
-  if (!mkdtemp(dir)) std::abort();
-  const std::string in = std::string(dir) + "/in", out = std::string(dir) + "/out", err = std::string(dir) + "/err";
+  const TempDir dir;
+  const std::string in = dir.file("in"), out = dir.file("out"), err = dir.file("err");
   std::ofstream(in, std::ios::binary) << opt.input;
   pid_t pid = fork();
   if (pid == 0) {
@@ -75,9 +95,7 @@ inline Result run(const std::vector<std::string> &args, const Options &opt = {})
   }
   int st = 0;
   waitpid(pid, &st, 0);
-  Result r{WIFEXITED(st) ? WEXITSTATUS(st) : -1, read_file(out), read_file(err)};
-  std::filesystem::remove_all(dir);
-  return r;
+  return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, read_file(out), read_file(err)};
 }
 
 // A whole run in this process: the console reads `keys` and writes a string.
@@ -101,27 +119,6 @@ inline Result run_here(std::vector<std::string> args, const std::string &keys = 
   std::free(text);
   return r;
 }
-
-// A fresh directory, removed with all it holds at the end of the test.
-class TempDir {
- public:
-  TempDir() {
-    std::string t = (std::filesystem::temp_directory_path() / "reelwright-test-XXXXXX").string();
-    if (!mkdtemp(t.data())) std::abort();
-    path_ = t;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir &) = delete;
-  TempDir &operator=(const TempDir &) = delete;
-  std::string file(const std::string &name) const { return path_ + "/" + name; }
-  const std::string &path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 inline bool exists(const std::string &path) { return std::filesystem::exists(path); }
 
