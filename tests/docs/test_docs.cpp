@@ -6,7 +6,6 @@
 // page that renders without complaint.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -73,8 +72,7 @@ void run_example(const Example &ex, const std::string &dir, int &status) {
     return;
   }
   // Live replay runs on SDL's dummy driver: in real time, with no sound card.
-  harness::Options opt = harness::in_dir(dir);
-  opt.env = {"SDL_AUDIODRIVER=dummy"}, opt.seconds = 120;
+  harness::Options opt{.cwd = dir, .env = {"SDL_AUDIODRIVER=dummy"}, .seconds = 120};
   std::string cmd = ex.command;
   if (cmd.rfind("printf '\\033\\n' | ", 0) == 0) opt.input = "\033\n", cmd.erase(0, 17);
   std::istringstream words(cmd);
@@ -117,15 +115,8 @@ std::vector<Example> run_examples(const std::string &doc, bool roff) {
   return found;
 }
 
-// Runs a shell command; its standard output and error go to `out`.
-int shell(const std::string &cmd, std::string &out) {
-  out.clear();
-  FILE *p = popen((cmd + " 2>&1").c_str(), "r");
-  char buf[4096];
-  for (size_t n; p && (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-  int st = p ? pclose(p) : -1;
-  return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-}
+// Runs a shell command; its standard output and error together.
+harness::Result shell(const std::string &cmd) { return harness::run({"-c", cmd + " 2>&1"}, {.program = "/bin/sh"}); }
 
 }  // namespace
 
@@ -143,19 +134,22 @@ TEST(Docs, ManualPageExamplesAreReal) { EXPECT_GE(run_examples("reelwright.1", t
 
 TEST(Docs, InstallGivesAWorkingProgramAndManualPage) {
   harness::TempDir prefix;
-  std::string out;
-  ASSERT_EQ(shell("cmake --install '" REELWRIGHT_BUILD_DIR "' --prefix '" + prefix.path() + "'", out), 0) << out;
+  harness::Result r = shell("cmake --install '" REELWRIGHT_BUILD_DIR "' --prefix '" + prefix.path() + "'");
+  ASSERT_EQ(r.status, 0) << r.out;
   std::string page = prefix.file("share/man/man1/reelwright.1");
 
-  EXPECT_EQ(shell("'" + prefix.file("bin/reelwright") + "'", out), 0);  // no arguments: the usage text
-  EXPECT_EQ(out.rfind(harness::kBanner + "\nUsage: reelwright [switches] file.tzx [output.voc|output.au]\n\n", 0), 0u);
-  EXPECT_TRUE(out.ends_with("\n                  -128      Work in 128k mode\n")) << out;
+  r = shell("'" + prefix.file("bin/reelwright") + "'");  // no arguments: the usage text
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.rfind(harness::kBanner + "\nUsage: reelwright [switches] file.tzx [output.voc|output.au]\n\n", 0), 0u);
+  EXPECT_TRUE(r.out.ends_with("\n                  -128      Work in 128k mode\n")) << r.out;
 
-  EXPECT_EQ(shell("groff -man -ww -z '" + page + "'", out), 0);
-  EXPECT_EQ(out, "");
-  ASSERT_EQ(shell("LC_ALL=C MANWIDTH=80 MANPAGER=cat man -l '" + page + "'", out), 0) << out;
+  r = shell("groff -man -ww -z '" + page + "'");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "");
+  r = shell("LC_ALL=C MANWIDTH=80 MANPAGER=cat man -l '" + page + "'");
+  ASSERT_EQ(r.status, 0) << r.out;
   for (std::string h : {"NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "FILES", "EXIT STATUS", "EXAMPLES", "NOTES"})
-    EXPECT_NE(out.find("\n" + h + "\n"), std::string::npos) << h;
+    EXPECT_NE(r.out.find("\n" + h + "\n"), std::string::npos) << h;
   for (std::string s : {"-voc ", "-au ", "-wav ", "-freq n\n", "-info ", "-one ", "-x ", "-b n ", "-e n ", "-p ", "-128 "})
-    EXPECT_NE(out.find("\n       " + s), std::string::npos) << s;  // each switch heads an entry of OPTIONS
+    EXPECT_NE(r.out.find("\n       " + s), std::string::npos) << s;  // each switch heads an entry of OPTIONS
 }

@@ -60,18 +60,4 @@ TEST(CommandLine, SwitchesNamesAndRates) {
   EXPECT_GE(rows, 30);
 }
 
-TEST(CommandLine, TheBlockRange) {
-  harness::TempDir dir;
-  std::ofstream(dir.file("t.tzx")) << std::string("ZXTape!\x1A\x01\x0A\x22\x22\x22", 13);  // three group ends
-  auto range = [&](std::string b, std::string e) {
-    std::string out = harness::run({"-one", "-b", b, "-e", e, dir.file("t.tzx")}).out;
-    return out.substr(out.find("Number of Blocks: 3\n") + 20);
-  };
-  EXPECT_EQ(range("2", "2"), "\n  2-    B:    Group End\n");
-  EXPECT_EQ(range("4", "0"), "\n-- Error: Invalid Starting Block\n");
-  EXPECT_EQ(range("3", "2"), "\n-- Error: Invalid Ending Block\n");
-  EXPECT_EQ(range("-3", "4"), "\n-- Error: Invalid Ending Block\n");
-  EXPECT_EQ(range("0", "1"), "\n  1-    A:    Group End\n");
-}
-
 }  // namespace

@@ -26,8 +26,7 @@ bool complete_voc(const std::string &f) {
 
 void check(const tzx::Bytes &image, const std::string &what) {
   harness::TempDir dir;
-  std::ofstream(dir.file("t.tzx"), std::ios::binary)
-      .write(reinterpret_cast<const char *>(image.data()), static_cast<std::streamsize>(image.size()));
+  tzx::save(dir.file("t.tzx"), image);
   for (std::vector<std::string> args : {std::vector<std::string>{"-info", "-p"}, {"-one", "-x"}, {"-voc"}}) {
     args.push_back(dir.file("t.tzx"));
     if (args[0] == "-voc") args.push_back(dir.file("t.voc"));
@@ -43,7 +42,8 @@ void check(const tzx::Bytes &image, const std::string &what) {
 
 TEST(Damaged, CutAtEveryByte) {
   const tzx::Bytes whole = tapes::every_block().bytes;
-  for (size_t n = 0; n <= whole.size(); n++) check(tzx::Bytes(whole.begin(), whole.begin() + n), "cut at " + std::to_string(n));
+  for (size_t n = 0; n <= whole.size(); n++)
+    check(tzx::Bytes(whole.begin(), whole.begin() + n), "cut at " + std::to_string(n));
 }
 
 TEST(Damaged, RandomBytesChanged) {

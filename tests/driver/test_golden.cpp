@@ -41,7 +41,6 @@ std::vector<Case> cases() {
   return found;
 }
 
-
 // Writes the tapes of the cases into dir.
 void write_tapes(const std::string &dir) {
   tapes::every_block().save(dir + "/every.tzx");
@@ -74,6 +73,16 @@ void write_tapes(const std::string &dir) {
   Tzx().loop(3).tone(1, 1).loop_end().loop_end().save(dir + "/loops.tzx");
   Tzx().call({2, 4}).jump(5).tone(1, 1).ret().tone(1, 1).ret().ret().save(dir + "/calls.tzx");
   Tzx().select({{0, "again"}, {2, "on"}}).tone(1, 1).tone(1, 1).pause(0).stop48k().save(dir + "/choose.tzx");
+  Tzx().group_end().group_end().group_end().save(dir + "/ends.tzx");
+  // TAP and CSW files, damaged: an empty block, cut short, a header cut short,
+  // an unknown version, a damaged stream, a rate of 0.
+  const Bytes one = data_block(0xFF, {1});
+  Bytes cut = tap({one, one}), head = csw(1, 0, {5}), v3 = head, zrle = csw(2, 0, {5, 5, 5}), rate0 = head;
+  cut.pop_back(), head.resize(30), v3[0x17] = 3, zrle.back() ^= 0xFF, rate0[0x19] = rate0[0x1A] = 0;
+  for (const auto &[name, bytes] : {std::pair<std::string, Bytes>{"empty.tap", tap({one, one, {}})}, {"cut.tap", cut},
+                                    {"keep.tap", cut}, {"head.csw", head}, {"v3.csw", v3}, {"zrle.csw", zrle},
+                                    {"rate0.csw", rate0}, {"keep.csw", csw(1, 0, {5})}})
+    save(dir + "/" + name, bytes);
 }
 
 uint64_t fnv1a(const std::string &s) {
@@ -86,8 +95,7 @@ uint64_t fnv1a(const std::string &s) {
 std::string outcome(const Case &c, const std::string &dir, const std::string &program) {
   std::vector<std::string> args = c.args;
   args.insert(args.end() - (c.file.empty() || c.args.back() != c.file ? 0 : 1), c.tape);
-  harness::Options opt{.input = c.keys, .cwd = dir, .env = {}, .seconds = 60, .file_size_limit = 0, .program = program};
-  harness::Result r = harness::run(args, opt);
+  harness::Result r = harness::run(args, {.input = c.keys, .cwd = dir, .seconds = 60, .program = program});
   std::string file = "none";
   if (!c.file.empty() && harness::exists(dir + "/" + c.file)) {
     std::string bytes = harness::read_file(dir + "/" + c.file);

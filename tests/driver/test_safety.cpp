@@ -29,13 +29,13 @@ TEST(Safety, NoCommandLineWritesOverATape) {
       {{"-au", "a.tzx", "b.tzx"}, "b.tzx is a tape image"},  // what "-au *.tzx" gives
   };
   for (const auto &[args, message] : rows) {
-    harness::Result r = harness::run(args, harness::in_dir(dir.path()));
+    harness::Result r = harness::run(args, {.cwd = dir.path()});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.out.ends_with("\n-- Error: " + message + ": it is not overwritten!\n")) << r.out;
   }
   for (const char *f : {"a.tzx", "b.tzx", "hard.tzx"}) EXPECT_EQ(harness::read_file(dir.file(f)), tape) << f;
   // Any other file is replaced.
-  EXPECT_EQ(harness::run({"a.tzx", "old.au"}, harness::in_dir(dir.path())).status, 0);
+  EXPECT_EQ(harness::run({"a.tzx", "old.au"}, {.cwd = dir.path()}).status, 0);
   EXPECT_EQ(harness::read_file(dir.file("old.au")).substr(0, 4), ".snd");
 }
 
@@ -44,9 +44,7 @@ TEST(Safety, AnInputThatCannotBeReadSaysWhy) {
   tzx::Tzx().save(dir.file("t.tzx"));
   chmod(dir.file("t.tzx").c_str(), 0);
   chmod(dir.path().c_str(), 0755);
-  harness::Options nobody;
-  nobody.as_nobody = true;
-  harness::Result r = harness::run({"-one", dir.file("t.tzx")}, nobody);
+  harness::Result r = harness::run({"-one", dir.file("t.tzx")}, {.as_nobody = true});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(r.out.ends_with("\n-- Error: Cannot read " + dir.file("t.tzx") + ": Permission denied\n")) << r.out;
   r = harness::run({"-one", dir.file("missing.tzx")});

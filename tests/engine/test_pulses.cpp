@@ -3,37 +3,16 @@
 // (but for the sync pulses that a rate makes vanish).
 #include <gtest/gtest.h>
 
-#include "engine/players.hpp"
-#include "format/tape.hpp"
-#include "support/tzx.hpp"
+#include "support/play.hpp"
 
 namespace {
 
-using namespace engine;
-constexpr Level L = Level::low, H = Level::high;
+using namespace playing;
 
-// Items as tables write them.
-Pulse T(uint32_t t, uint32_t n, Level l) { return {t, n, Unit::tstates, l}; }
-Pulse Ms(uint32_t ms, Level l) { return {ms, 1, Unit::millis, l}; }
-Pulse Bits(uint8_t byte, uint32_t n, uint16_t zero, uint16_t one, Level l) { return {zero, n, Unit::bits, l, one, byte}; }
-Pulse Rec(uint32_t t, Level l) { return {t, 3500000, Unit::sampled, l}; }  // t T-states of a recording
+Pulse Rec(uint32_t t, Level l) { return S(t, 3500000, l); }  // t T-states of a recording
 
-struct Recorder : PulseConsumer {
-  std::vector<Pulse> items;
-  void take(std::span<const Pulse> p) override { items.insert(items.end(), p.begin(), p.end()); }
-};
-
-// The stream of the tape's first block, played from `start` at 44100 Hz.
-std::vector<Pulse> play(const tzx::Tzx &t, Level start = L) {
-  format::Tape tape = format::Tape::FromTzx(t.bytes);
-  Recorder r;
-  TimeBase time(44100);
-  PulseStream s(r, time);
-  s.set_level(start);
-  Play(tape.at(0).block, s);
-  s.flush();
-  return r.items;
-}
+// The stream of a tape of one block, played from `start` at 44100 Hz.
+std::vector<Pulse> play(const tzx::Tzx &t, Level start = L) { return tape(t, start, false, 44100).items; }
 
 // A whole C64 wave of t T-states is two pulses of it.
 Pulse W(uint32_t t, uint32_t waves = 1) { return T(t, 2 * waves, L); }
@@ -48,7 +27,8 @@ TEST(Pulses, StandardBlockHasTheRomTimingAndPilotByFlag) {
                                               Bits(0x03, 8, 855, 1710, L), Ms(1, L), Ms(999, L)}));
   // Flag 1 is data: the short pilot. An odd pilot leaves the syncs the other
   // way round; no pause, so the level stays where the data left it.
-  EXPECT_EQ(play(data, H), (std::vector<Pulse>{T(2168, 3220, H), T(667, 1, H), T(735, 1, L), Bits(0x01, 8, 855, 1710, H)}));
+  EXPECT_EQ(play(data, H),
+            (std::vector<Pulse>{T(2168, 3220, H), T(667, 1, H), T(735, 1, L), Bits(0x01, 8, 855, 1710, H)}));
 }
 
 TEST(Pulses, TurboAndPureDataSpellTheirOwnTimings) {
@@ -74,7 +54,8 @@ TEST(Pulses, TonesAndSequencesGoOnFromTheLevelTheyFind) {
 TEST(Pulses, DirectRecordingSetsTheLevelPerSampleThenPausesLow) {
   tzx::Tzx t;
   t.direct(79, 7, 3, {0xA0, 0x60});  // 8 samples, then the first 3 of the last byte: samples of one level join
-  EXPECT_EQ(play(t, H), (std::vector<Pulse>{Rec(79, H), Rec(79, L), Rec(79, H), Rec(6 * 79, L), Rec(2 * 79, H), Ms(7, L)}));
+  EXPECT_EQ(play(t, H),
+            (std::vector<Pulse>{Rec(79, H), Rec(79, L), Rec(79, H), Rec(6 * 79, L), Rec(2 * 79, H), Ms(7, L)}));
 }
 
 TEST(Pulses, PauseBlockIsLowAndStopTheTapeSetsLow) {

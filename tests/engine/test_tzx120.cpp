@@ -1,45 +1,18 @@
 // The blocks of revision 1.20: generalized data, CSW recordings and the
 // signal level, as pulse tables, as samples, and damaged.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
-#include "engine/players.hpp"
-#include "engine/resampler.hpp"
-#include "format/tape.hpp"
-#include "support/tzx.hpp"
+#include "support/play.hpp"
 
 namespace {
 
-using namespace engine;
+using namespace playing;
+using engine::kMaxBlockPulses;
 using tzx::Bytes;
-constexpr Level L = Level::low, H = Level::high;
-
-Pulse T(uint32_t t, uint32_t n, Level l) { return {t, n, Unit::tstates, l}; }
-Pulse S(uint32_t n, uint32_t rate, Level l) { return {n, rate, Unit::sampled, l}; }
-Pulse Ms(uint32_t ms, Level l) { return {ms, 1, Unit::millis, l}; }
-
-struct Played : PulseConsumer, SampleOutput {
-  std::vector<Pulse> items;
-  std::string samples_, problems;
-  void take(std::span<const Pulse> p) override { items.insert(items.end(), p.begin(), p.end()); }
-  int begin(int rate) override { return rate; }
-  void run(uint8_t v, uint64_t n) override { samples_.append(n, static_cast<char>(v)); }
-  void samples(std::span<const uint8_t> s) override { samples_.append(s.begin(), s.end()); }
-  void finish() override {}
-  void abandon() override {}
-};
 
 // Every block of the tape played from a low level, at 44100 Hz unless said.
 Played play(const tzx::Tzx &t, bool render = false, int rate = 44100) {
-  format::Tape tape = format::Tape::FromTzx(t.bytes);
-  Played out;
-  TimeBase time(rate);
-  Resampler r(out, time);
-  PulseStream s(render ? static_cast<PulseConsumer &>(r) : out, time);
-  for (int i = 0; i < tape.size(); i++) out.problems += Play(tape.at(i).block, s);
-  s.flush();
-  r.flush();
-  return out;
+  return tape(t, L, render, rate);
 }
 
 const tzx::Symbol kPilot{0, {2168}}, kSync{0, {667, 735}}, kZero{0, {855, 855}}, kOne{0, {1710, 1710}};
@@ -112,19 +85,11 @@ TEST(SignalLevel, TheNextPulsePlaysAtItAndTheSameLevelMakesNoEdge) {
   EXPECT_EQ(play(t).items, (std::vector<Pulse>{T(100, 2, H), T(200, 1, L), T(300, 1, H)}));
 }
 
-Bytes zlib(const Bytes &b) {
-  uLongf n = compressBound(b.size());
-  Bytes z(n);
-  compress2(z.data(), &n, b.data(), b.size(), 9);
-  z.resize(n);
-  return z;
-}
-
 TEST(Csw, RleAndZrleGiveTheSamePulsesLongOnesIncluded) {
   const Bytes stream = tzx::rle({3, 300, 70000, 1});
   tzx::Tzx rle, zrle;
   rle.csw(5, 22050, 1, 4, stream);
-  zrle.csw(5, 22050, 2, 0, zlib(stream));  // a stored count that disagrees is no error
+  zrle.csw(5, 22050, 2, 0, tzx::zlib(stream));  // a stored count that disagrees is no error
   const std::vector<Pulse> want{S(3, 22050, L), S(300, 22050, H), S(70000, 22050, L), S(1, 22050, H), Ms(5, L)};
   EXPECT_EQ(play(rle).items, want);
   EXPECT_EQ(play(zrle).items, want);
@@ -132,7 +97,7 @@ TEST(Csw, RleAndZrleGiveTheSamePulsesLongOnesIncluded) {
 }
 
 TEST(Csw, DamageEndsTheRecordingWithAWarning) {
-  Bytes z = zlib(tzx::rle(std::vector<uint32_t>(1000, 7)));
+  Bytes z = tzx::zlib(tzx::rle(std::vector<uint32_t>(1000, 7)));
   z[z.size() / 2] ^= 0x55;
   const std::pair<tzx::Tzx, std::string> rows[] = {
       {tzx::Tzx().csw(0, 0, 1, 1, {5}), "has a sampling rate of 0 - skipped"},

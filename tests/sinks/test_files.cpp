@@ -12,16 +12,13 @@ namespace {
 using sinks::AuFile;
 using sinks::VocFile;
 
+// `n` bytes of `v`, least significant first; be(): four, most significant first.
 std::string le(uint32_t v, int n) {
   std::string s;
   for (int i = 0; i < n; i++) s += static_cast<char>(v >> (8 * i));
   return s;
 }
-std::string be(uint32_t v) {
-  std::string s;
-  for (int i = 3; i >= 0; i--) s += static_cast<char>(v >> (8 * i));
-  return s;
-}
+std::string be(uint32_t v) { return le(__builtin_bswap32(v), 4); }
 
 const std::string kVocHead("Creative Voice File\x1A\x1A\x00\x0A\x01\x29\x11", 26);
 
@@ -94,9 +91,7 @@ TEST(SoundFile, FailuresToWriteNameTheFileAndLeaveNoBrokenFile) {
        "Cannot create " + dir.file("no/such/dir.au") + ": No such file or directory"},
   };
   for (const Row &r : rows) {
-    harness::Options opt;
-    opt.file_size_limit = r.limit;
-    harness::Result res = harness::run(r.out, opt);
+    harness::Result res = harness::run(r.out, {.file_size_limit = r.limit});
     EXPECT_EQ(res.status, 1);
     EXPECT_TRUE(res.out.ends_with("\n-- Error: " + r.message + "\n")) << res.out;
   }

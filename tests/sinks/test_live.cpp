@@ -20,9 +20,8 @@ TEST(Live, TheDeviceReceivesExactlyTheSamplesOfTheConversion) {
   tzx::Tzx().tone(2168, 300).pulses({667, 735}).pure_data(855, 1710, 8, 20, {0xA5, 0x0F}).pause(100).save(dir.file("t.tzx"));
   ASSERT_EQ(harness::run({"-au", dir.file("t.tzx"), dir.file("t.au")}).status, 0);
   const std::string au = harness::read_file(dir.file("t.au")).substr(32);
-  harness::Options opt;
-  opt.env = {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + dir.file("device.raw")};
-  harness::Result live = harness::run({dir.file("t.tzx")}, opt);
+  harness::Result live =
+      harness::run({dir.file("t.tzx")}, {.env = {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + dir.file("device.raw")}});
   ASSERT_EQ(live.status, 0) << live.out << live.err;
   EXPECT_NE(live.out.find("\nStarting playback on CoreAudio using 44100 Hz frequency.\n\nCoreAudio initialized\n"),
             std::string::npos);
@@ -44,9 +43,7 @@ TEST(Live, TheDeviceReceivesExactlyTheSamplesOfTheConversion) {
 TEST(Live, AStopWaitsForAKeyAndNoDeviceEndsWithAClearError) {
   harness::TempDir dir;
   tzx::Tzx().tone(2168, 10).pause(0).tone(2168, 10).save(dir.file("t.tzx"));
-  harness::Options opt;
-  opt.env = {"SDL_AUDIODRIVER=dummy"};
-  opt.input = "x\n";
+  harness::Options opt{.input = "x\n", .env = {"SDL_AUDIODRIVER=dummy"}};
   harness::Result r = harness::run({dir.file("t.tzx")}, opt);
   ASSERT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_NE(r.out.find("CoreAudio initialized\nBlock   1:    Pure Tone             Length:    10\n"

@@ -25,10 +25,10 @@ struct Result {
   std::string out, err;
 };
 
-struct Options {
-  std::string input;             // bytes on standard input, then its end
-  std::string cwd;               // working directory, if not this one
-  std::vector<std::string> env;  // NAME=value
+struct Options {  // (every field has an initializer, for designated initializers)
+  std::string input = "";             // bytes on standard input, then its end
+  std::string cwd = "";               // working directory, if not this one
+  std::vector<std::string> env = {};  // NAME=value
   double seconds = 30;
   long file_size_limit = 0;  // largest file the program may write (writes past it fail)
   std::string program = REELWRIGHT_BIN;
@@ -60,13 +60,6 @@ class TempDir {
  private:
   std::string path_;
 };
-
-// Options for a run in a working directory.
-inline Options in_dir(const std::string &cwd) {
-  Options o;
-  o.cwd = cwd;
-  return o;
-}
 
 inline Result run(const std::vector<std::string> &args, const Options &opt = {}) {
   const TempDir dir;

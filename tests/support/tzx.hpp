@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include <zlib.h>
+
 namespace tzx {
 
 using Bytes = std::vector<uint8_t>;
@@ -53,6 +55,40 @@ inline Bytes spectrum_header(unsigned type, std::string name, unsigned length, u
 inline Bytes rle(const std::vector<uint32_t> &pulses) {
   Bytes b;
   for (uint32_t p : pulses) p < 256 ? put(b, p) : (put(b, 0), put(b, p, 4));
+  return b;
+}
+
+// zlib's compressed form of the bytes.
+inline Bytes zlib(const Bytes &b) {
+  uLongf n = compressBound(b.size());
+  Bytes z(n);
+  compress2(z.data(), &n, b.data(), b.size(), 9);
+  z.resize(n);
+  return z;
+}
+
+inline void save(const std::string &path, const Bytes &b) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(b.data()), static_cast<std::streamsize>(b.size()));
+}
+
+// A TAP file: each block after its u16 length.
+inline Bytes tap(const std::vector<Bytes> &blocks) {
+  Bytes b;
+  for (const Bytes &d : blocks) put(b, static_cast<uint32_t>(d.size()), 2), put(b, d);
+  return b;
+}
+
+// A CSW file at 22050 Hz of the RLE pulses: version 1.01, or 2.00 (Z-RLE,
+// 99 pulses declared, an encoder name, 3 bytes of header extension).
+inline Bytes csw(int major, unsigned flags, const Bytes &rle) {
+  Bytes b;
+  put(b, std::string("Compressed Square Wave\x1A"));
+  if (major == 1) {
+    put(b, 0x0101, 2), put(b, 22050, 2), put(b, 1), put(b, flags), put(b, 0, 3), put(b, rle);
+    return b;
+  }
+  put(b, 2), put(b, 0), put(b, 22050, 4), put(b, 99, 4), put(b, 2), put(b, flags);
+  put(b, 3), put(b, std::string(16, 'a')), put(b, std::string("ext")), put(b, zlib(rle));
   return b;
 }
 
@@ -197,10 +233,7 @@ class Tzx {
   // A block of an ID no version of the format assigns.
   Tzx &unknown(unsigned id = 0xEE, unsigned len = 2) { return sized(id, Bytes(len, 0x55)); }
 
-  void save(const std::string &path) const {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
-  }
+  void save(const std::string &path) const { tzx::save(path, bytes); }
 
  private:
   template <class C>
