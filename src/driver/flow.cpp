@@ -52,10 +52,11 @@ char Session::key_wait_live() {
   return console_.key_wait();
 }
 
-void Session::live_stop() {
+char Session::live_stop() {
   stream_->hold(2 * kLiveStopRun);
-  key_wait_live();
+  const char key = key_wait_live();
   reopen_live();
+  return key;
 }
 
 void Session::stop_tape() {
@@ -131,9 +132,7 @@ void Session::select(const format::Select &s) {
   console_.say(">> Press the number!\n");
   char k;
   if (live()) {
-    stream_->hold(2 * kLiveStopRun);
-    k = key_wait_live();
-    reopen_live();
+    k = live_stop();
   } else {
     conversion_stop();
     k = console_.key_wait();

@@ -78,8 +78,8 @@ class Session {
   // Five seconds at the current level, then low: a conversion does not wait.
   void conversion_stop();
   // A short run at the current level, everything played, the wait for a key,
-  // and the device started again.
-  void live_stop();
+  // and the device started again; returns the key.
+  char live_stop();
   char key_wait_live();
   void reopen_live();
   void flush_output();

@@ -37,6 +37,15 @@ void each_bit(uint8_t byte, unsigned bits, bool lsb_first, F f) {
   }
 }
 
+// The pause after a data block: its first millisecond keeps the level the
+// data ended on, the rest is low.
+void data_pause(uint16_t ms, PulseStream &s) {
+  if (ms == 0) return;
+  s.pause(1);
+  s.set_level(Level::low);
+  if (ms > 1) s.pause(ms - 1u);
+}
+
 // Pilot tone, sync pulses, data bits as two pulses of the bit's length, then
 // the pause: standard, turbo and pure data blocks.
 struct SpectrumData {
@@ -52,12 +61,7 @@ void play(const SpectrumData &d, PulseStream &s) {
   s.sync(d.sync1);
   s.sync(d.sync2);
   each_byte(d.data, d.last_bits, [&](uint8_t byte, unsigned bits, bool) { s.bits(byte, bits, d.bit0, d.bit1); });
-  if (d.pause != 0) {
-    // The first millisecond keeps the level the data ended on.
-    s.pause(1);
-    s.set_level(Level::low);
-    if (d.pause > 1) s.pause(d.pause - 1u);
-  }
+  data_pause(d.pause, s);
 }
 
 // A C64 pause: the first half low, the second (the longer one) high, then low.
@@ -191,12 +195,7 @@ struct Player {
     Generalized g{s, b, {}, kMaxBlockPulses};
     g.play();
     if (!g.problem.empty()) fail(g.problem);
-    // The pause as after the other data blocks.
-    if (b.pause != 0) {
-      s.pause(1);
-      s.set_level(Level::low);
-      if (b.pause > 1) s.pause(b.pause - 1u);
-    }
+    data_pause(b.pause, s);
   }
   void operator()(const SignalLevel &b) {
     if (b.level > 1) return fail(format::strprintf("sets the level %u, which is no level - ignored", b.level));

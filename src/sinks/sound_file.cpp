@@ -5,7 +5,15 @@
 namespace sinks {
 
 namespace {
+
 constexpr size_t kDirect = 16u << 10;  // samples written straight from the engine's chunk
+
+// Puts n samples from p, or n copies of value when p is null.
+void put_samples(OutputFile &f, const uint8_t *p, uint8_t value, size_t n) {
+  if (p) f.put(p, n);
+  else f.fill(value, n);
+}
+
 }  // namespace
 
 int SoundFile::begin(int rate) {
@@ -28,10 +36,8 @@ void SoundFile::put_plain(const uint8_t *p, uint8_t value, size_t n) {
   if (p && n >= kDirect) {
     iovec piece = {const_cast<uint8_t *>(p), n};
     file_.put_direct(std::span<const iovec>(&piece, 1), true);
-  } else if (p) {
-    file_.put(p, n);
   } else {
-    file_.fill(value, n);
+    put_samples(file_, p, value, n);
   }
 }
 
@@ -49,12 +55,6 @@ void put_le(uint8_t *p, uint32_t v, int bytes) {
 
 void put_be(uint8_t *p, uint32_t v) {
   for (int i = 0; i < 4; i++) p[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
-}
-
-// Puts n samples from p, or n copies of value when p is null.
-void put_samples(OutputFile &f, const uint8_t *p, uint8_t value, size_t n) {
-  if (p) f.put(p, n);
-  else f.fill(value, n);
 }
 
 }  // namespace
