@@ -149,8 +149,10 @@ struct Player {
     if (problem.empty()) problem = what;
   }
 
+  // A flag byte below 128 marks a header-style block: it gets the long pilot
+  // tone, which loaders rely on to get ready for the block.
   void operator()(const StandardData &b) {
-    const bool header = !b.data.empty() && b.data[0] == 0;
+    const bool header = !b.data.empty() && b.data[0] < 0x80;
     play(SpectrumData{rom::pilot, header ? rom::header_pilot_pulses : rom::data_pilot_pulses, rom::sync1, rom::sync2,
                       rom::bit0, rom::bit1, 8, b.pause, b.data},
          s);

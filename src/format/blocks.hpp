@@ -16,7 +16,7 @@
 
 namespace format {
 
-// 0x10: ROM timing, pilot length by the flag byte.
+// 0x10: ROM timing, pilot length by the flag byte (below 128: the long one).
 struct StandardData {
   uint16_t pause = 0;  // ms
   Bytes data;          // flag byte first

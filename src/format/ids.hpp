@@ -41,7 +41,7 @@ enum class Id : uint8_t {
 constexpr uint32_t kTstatesPerSecond = 3500000;
 
 // The ZX Spectrum ROM loader's timing, in T-states, and its pilot lengths in
-// pulses (a header, flag byte 0, has the long tone).
+// pulses (a block whose flag byte is below 128, a header, has the long tone).
 namespace rom {
 constexpr uint16_t pilot = 2168, sync1 = 667, sync2 = 735, bit0 = 855, bit1 = 1710;
 constexpr uint16_t header_pilot_pulses = 8064, data_pilot_pulses = 3220;

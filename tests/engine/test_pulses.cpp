@@ -20,15 +20,37 @@ Pulse W(uint32_t t, uint32_t waves = 1) { return T(t, 2 * waves, L); }
 TEST(Pulses, StandardBlockHasTheRomTimingAndPilotByFlag) {
   tzx::Tzx header, data;
   header.standard(1000, {0x00, 0x03});
-  data.standard(0, {0x01});
+  data.standard(0, {0x80});
   // Pilot, two syncs, bits two pulses each, then 1 ms at the level the data
   // ended on and the rest of the pause low.
   EXPECT_EQ(play(header), (std::vector<Pulse>{T(2168, 8064, L), T(667, 1, L), T(735, 1, H), Bits(0x00, 8, 855, 1710, L),
                                               Bits(0x03, 8, 855, 1710, L), Ms(1, L), Ms(999, L)}));
-  // Flag 1 is data: the short pilot. An odd pilot leaves the syncs the other
+  // Flag 128 is data: the short pilot. An odd pilot leaves the syncs the other
   // way round; no pause, so the level stays where the data left it.
   EXPECT_EQ(play(data, H),
-            (std::vector<Pulse>{T(2168, 3220, H), T(667, 1, H), T(735, 1, L), Bits(0x01, 8, 855, 1710, H)}));
+            (std::vector<Pulse>{T(2168, 3220, H), T(667, 1, H), T(735, 1, L), Bits(0x80, 8, 855, 1710, H)}));
+}
+
+TEST(Pulses, FlagBytesBelow128GetTheLongPilotInTzxAndTap) {
+  // The format's rule: a flag byte below 128 marks a header-style block
+  // (8064 pilot pulses), 128 and above a data block (3220).
+  const struct {
+    uint8_t flag;
+    uint32_t pilot;
+  } rows[] = {{0, 8064}, {1, 8064}, {7, 8064}, {127, 8064}, {128, 3220}, {255, 3220}};
+  for (const auto &r : rows) {
+    tzx::Tzx t;
+    t.standard(0, {r.flag, 1, 2});
+    EXPECT_EQ(play(t).front(), T(2168, r.pilot, L)) << "TZX flag " << int(r.flag);
+    const format::Tape tap = format::Tape::FromTap(tzx::tap({{r.flag, 1, 2}}));
+    Played out;
+    engine::TimeBase time(44100);
+    engine::PulseStream s(out, time);
+    engine::Play(tap.at(0).block, s);
+    s.flush();
+    ASSERT_FALSE(out.items.empty());
+    EXPECT_EQ(out.items.front(), T(2168, r.pilot, L)) << "TAP flag " << int(r.flag);
+  }
 }
 
 TEST(Pulses, TurboAndPureDataSpellTheirOwnTimings) {
