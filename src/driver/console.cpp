@@ -15,7 +15,9 @@ void Console::say(const char *fmt, ...) {
 }
 
 void Console::text(std::string_view s) {
-  if (!s.empty()) std::fwrite(s.data(), 1, s.size(), out_);
+  if (s.empty() || !out_) return;
+  if (before_text_) before_text_();
+  std::fwrite(s.data(), 1, s.size(), out_);
 }
 
 void Console::warning(const std::string &s) {
@@ -24,11 +26,18 @@ void Console::warning(const std::string &s) {
 }
 
 char Console::read_key() {
-  std::fflush(out_);
+  flush();
   keys_read_++;
-  int c = std::fgetc(in_);
-  if (c == EOF) return '\n';
-  return static_cast<char>(c);
+  if (!keys_) return '\n';
+  const Key k = keys_->wait();
+  return k.kind == Key::text ? k.ch : kOtherKey;
+}
+
+std::optional<Key> Console::poll_key(int ms) {
+  if (!keys_) return std::nullopt;
+  std::optional<Key> k = keys_->poll(ms);
+  if (k) keys_read_++;
+  return k;
 }
 
 char Console::key_wait() {

@@ -47,12 +47,15 @@ void Session::reopen_live() {
 }
 
 char Session::key_wait_live() {
-  // Everything up to the stop is played before the wait.
+  // Everything up to the stop is queued before the wait.
   flush_output();
-  return console_.key_wait();
+  const char key = transport_ ? transport_->wait_key() : console_.key_wait();
+  total_stale_ = true;  // the tape goes on to its next wait, or its end
+  return key;
 }
 
 char Session::live_stop() {
+  if (transport_) transport_->ask_key();
   stream_->hold(2 * kLiveStopRun);
   const char key = key_wait_live();
   reopen_live();
@@ -60,6 +63,7 @@ char Session::live_stop() {
 }
 
 void Session::stop_tape() {
+  wait_ahead(StatusView::Until::stop);
   if (live()) {
     oneline("    Stop the tape command - Press any key to continue!\n");
     live_stop();
@@ -125,6 +129,7 @@ void Session::return_from_call() {
 }
 
 void Session::select(const format::Select &s) {
+  wait_ahead(StatusView::Until::choice);
   // These lines show also inside a hidden group: the user must choose.
   console_.say("    Select :\n");
   for (size_t i = 0; i < s.entries.size(); i++)
@@ -148,6 +153,7 @@ void Session::select(const format::Select &s) {
 
 void Session::stop_48k() {
   if (opt_.mode128) return oneline("    Stop the tape only in 48k mode!\n");
+  wait_ahead(StatusView::Until::stop);
   if (live()) {
     oneline("    Stop the tape in 48k mode - Press any key to continue!\n");
     live_stop();

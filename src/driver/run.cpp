@@ -16,8 +16,7 @@ int RunReelwright(int argc, char **argv, Console &console, const Limits &limits)
       session.emplace(*opt, console, limits);
       session->load();
       session->open();
-      session->visit_blocks();
-      session->close();
+      session->play();
     }
   } catch (const format::Failure &f) {
     error = f.what();

@@ -8,7 +8,6 @@
 #include "engine/players.hpp"
 #include "format/failure.hpp"
 #include "listing/listing.hpp"
-#include "sinks/live.hpp"
 #include "sinks/sound_file.hpp"
 
 namespace driver {
@@ -41,6 +40,28 @@ class EndlessLoopGuard {
   uint64_t power_ = 1, steps_ = 0;
 };
 
+// Counts the samples it is given.
+class SampleCounter final : public engine::SampleOutput {
+ public:
+  explicit SampleCounter(uint64_t capacity) : capacity_(capacity) {}
+  int begin(int rate) override { return rate; }
+  void run(uint8_t, uint64_t n) override { count += n; }
+  void samples(std::span<const uint8_t> s) override { count += s.size(); }
+  void finish() override {}
+  void abandon() override {}
+  uint64_t capacity() const override { return capacity_; }
+
+  uint64_t count = 0;
+
+ private:
+  uint64_t capacity_;
+};
+
+// Where a run that measures ends: the tape waits for a key there.
+struct WaitsAhead {
+  StatusView::Until until;
+};
+
 }  // namespace
 
 void Session::load() {
@@ -56,17 +77,17 @@ void Session::load() {
       if (major > 1) console_.warning("Some blocks may not be recognised and used!");
       // The program knows every block of revision 1.20.
       if (major == 1 && minor > 20) console_.warning("Some of the data might not be properly recognised!");
-      tape_.emplace(format::Tape::FromTzx(std::move(image)));
+      tape_ = std::make_shared<const format::Tape>(format::Tape::FromTzx(std::move(image)));
       break;
     }
     case format::Kind::tap:
       console_.say("\nTAP file, blocks of standard speed\n");
-      tape_.emplace(format::Tape::FromTap(std::move(image)));
+      tape_ = std::make_shared<const format::Tape>(format::Tape::FromTap(std::move(image)));
       break;
     case format::Kind::csw: {
       const format::CswHeader h = format::ReadCswHeader(image);
       console_.say("\nCSW file revision %u.%02u\n", h.major, h.minor);
-      tape_.emplace(format::Tape::FromCsw(std::move(image), h));
+      tape_ = std::make_shared<const format::Tape>(format::Tape::FromCsw(std::move(image), h));
       break;
     }
   }
@@ -86,6 +107,7 @@ void Session::load() {
     if (opt_.ending > blocks || opt_.ending < opt_.starting) throw Failure("Invalid Ending Block");
     cur_.end = opt_.ending;
   }
+  first_ = cur_.curr;
 }
 
 void Session::empty_tap_block() {
@@ -120,16 +142,70 @@ void Session::open() {
       output_ = std::make_unique<sinks::WavFile>(opt_.output_name,
                                                  std::min(limits_.max_samples, sinks::WavFile::kMaxSamples));
       break;
-    case Output::live:
+    case Output::live: {
       console_.say("\nStarting playback on CoreAudio using %d Hz frequency.\n\n", opt_.freq);
-      output_ = std::make_unique<sinks::LiveOutput>();
+      auto live = std::make_unique<sinks::LiveOutput>();
+      live_ = live.get();
+      output_ = std::move(live);
       break;
+    }
   }
   rate_ = output_->begin(opt_.freq);
   if (live()) console_.say("CoreAudio initialized\n");
   time_.emplace(rate_);
   resampler_ = std::make_unique<engine::Resampler>(*output_, *time_);
   stream_ = std::make_unique<engine::PulseStream>(*resampler_, *time_);
+  if (live_ && (console_.interactive() || console_.status_out())) {
+    transport_ = std::make_unique<Transport>(console_, *live_, console_.status_out(), tape_->size());
+    live_->on_wait([this] {
+      if (transport_) transport_->on_wait();
+    });
+  }
+}
+
+Session::Session(const Session &live, Console &muted, Measuring)
+    : opt_(live.opt_), console_(muted), limits_(live.limits_), tape_(live.tape_), measuring_(true), rate_(live.rate_) {
+  output_ = std::make_unique<SampleCounter>(limits_.max_samples);
+  time_.emplace(rate_);
+  resampler_ = std::make_unique<engine::Resampler>(*output_, *time_);
+  stream_ = std::make_unique<engine::PulseStream>(*resampler_, *time_);
+}
+
+Session::Measure Session::measure_from(const Visit &v) const {
+  Console muted(nullptr, static_cast<Keyboard *>(nullptr));
+  Session m(*this, muted, Measuring{});
+  m.cur_ = v.cursor;
+  m.draw_ = v.draw;
+  m.machine_ = v.machine;
+  m.stream_->set_level(v.level);
+  Measure r;
+  try {
+    try {
+      m.visit_blocks();
+    } catch (const WaitsAhead &w) {
+      r.until = w.until;
+    }
+    m.flush_output();
+  } catch (const Failure &) {
+    r.until = StatusView::Until::unknown;  // it loops for ever, or longer than any output holds
+  }
+  r.samples = static_cast<const SampleCounter &>(*m.output_).count;
+  return r;
+}
+
+Session::Measure Session::measure_block(int index, engine::Level level) const {
+  SampleCounter count(UINT64_MAX);
+  engine::Resampler r(count, *time_);
+  engine::PulseStream s(r, *time_);
+  s.set_level(level);
+  engine::Play(tape_->at(index).block, s);
+  s.flush();
+  r.flush();
+  return Measure{count.count, s.level()};
+}
+
+void Session::wait_ahead(StatusView::Until until) const {
+  if (measuring_) throw WaitsAhead{until};
 }
 
 void Session::refuse_to_overwrite_a_tape() const {
@@ -152,6 +228,10 @@ void Session::prefix(const format::IndexedBlock &b) {
   }
 }
 
+listing::Place Session::place(const format::IndexedBlock &b) const {
+  return listing::Place{cur_.curr + 1, b.offset, b.id, cur_.curr == cur_.end - 1, machine_};
+}
+
 void Session::texts(const format::Block &block, const listing::Place &at) {
   if (opt_.mode == Mode::info) {
     for (const listing::Piece &p : listing::Extensive(block, at)) console_.writeout(p.text, p.extra);
@@ -163,7 +243,7 @@ void Session::texts(const format::Block &block, const listing::Place &at) {
 void Session::visit(const format::IndexedBlock &b) {
   if (const auto *h = std::get_if<format::HardwareInfo>(&b.block)) machine_ = listing::DetectMachine(*h, machine_);
   if (playing() && flow(b)) return;
-  texts(b.block, listing::Place{cur_.curr + 1, b.offset, b.id, cur_.curr == cur_.end - 1, machine_});
+  texts(b.block, place(b));
   if (std::holds_alternative<format::GroupStart>(b.block) && !opt_.expand) draw_ = false;
   if (std::holds_alternative<format::GroupEnd>(b.block)) draw_ = true;
   if (playing()) {
@@ -178,10 +258,92 @@ void Session::visit_blocks() {
   while (cur_.curr < cur_.end) {
     if (playing()) guard.visit(cur_, console_.keys_read());
     const format::IndexedBlock b = tape_->at(cur_.curr);
+    if (transport_) begin_visit(b);
     prefix(b);
     visit(b);
     cur_.curr++;
   }
+}
+
+void Session::play() {
+  for (;;) {
+    try {
+      visit_blocks();
+      close();
+      return;
+    } catch (const Steer &s) {
+      if (!steer(s)) {
+        // Past the end while the tape closes: it ends now.
+        live_->discard();
+        finish_output();
+        return;
+      }
+    }
+  }
+}
+
+void Session::begin_visit(const format::IndexedBlock &b) {
+  flush_output();  // every sample before the block is queued
+  Visit v;
+  v.index = cur_.curr;
+  v.cursor = cur_;
+  v.level = stream_->level();
+  v.draw = draw_;
+  v.machine = machine_;
+  v.length = measure_block(cur_.curr, v.level).samples;
+  v.text = listing::OneLine(b.block, place(b));
+  const Visit &kept = transport_->begin(std::move(v));
+  if (total_stale_) {
+    const Measure m = measure_from(kept);
+    transport_->set_total(kept.tape_at + m.samples, m.until);
+    total_stale_ = false;
+  }
+}
+
+int Session::sounding_block_before(int index) const {
+  for (int i = index - 1; i >= first_; i--)
+    if (measure_block(i, engine::Level::low).samples != 0) return i;
+  return -1;
+}
+
+bool Session::steer(const Steer &s) {
+  const Visit heard = transport_->heard();
+  Visit to = heard;
+  switch (s.kind) {
+    case Steer::back: break;
+    case Steer::previous:
+      if (const int i = sounding_block_before(heard.index); i >= 0) {
+        if (const std::optional<Visit> &v = transport_->last_of(i)) {
+          to = *v;
+        } else {  // never played: it begins with the flow as it stands
+          to.index = to.cursor.curr = i;
+        }
+      }
+      break;
+    case Steer::next:
+      if (std::optional<Visit> after = transport_->after_heard()) {
+        to = *after;
+      } else {
+        if (closing_) return false;
+        // The block heard ends as it would have, its pause included.
+        const Measure rest = measure_block(heard.index, heard.level);
+        to.index = to.cursor.curr = heard.index + 1;
+        to.level = rest.level;
+        to.tape_at = heard.tape_at + rest.samples;
+      }
+      break;
+  }
+  stream_->drop();
+  resampler_->drop();
+  live_->discard();
+  cur_ = to.cursor;
+  draw_ = to.draw;
+  machine_ = to.machine;
+  stream_->set_level(to.level);
+  transport_->rewind(to.tape_at);
+  total_stale_ = true;
+  closing_ = false;
+  return true;
 }
 
 void Session::flush_output() {
@@ -191,14 +353,22 @@ void Session::flush_output() {
 
 void Session::close() {
   if (!output_) return;
+  closing_ = true;
   stream_->pause(1000);
   flush_output();
+  finish_output();
+}
+
+void Session::finish_output() {
   output_->finish();
+  transport_.reset();
   output_.reset();
+  live_ = nullptr;
 }
 
 void Session::end_early() {
   if (!output_) return;
+  transport_.reset();
   auto report = [this](auto step) {
     try {
       step();
@@ -218,6 +388,7 @@ void Session::end_early() {
   }
   report([this] { output_->abandon(); });
   output_.reset();
+  live_ = nullptr;
 }
 
 }  // namespace driver

@@ -1,5 +1,6 @@
 // One run over a tape: loading, the block loop with its flow control, and
-// the output's pipeline (pulse stream, resampler, sample output).
+// the output's pipeline (pulse stream, resampler, sample output). In live
+// play at a terminal, the transport lets a person move the tape.
 #pragma once
 
 #include <cstdint>
@@ -7,29 +8,21 @@
 #include <optional>
 
 #include "driver/console.hpp"
+#include "driver/cursor.hpp"
 #include "driver/options.hpp"
+#include "driver/transport.hpp"
 #include "engine/output.hpp"
 #include "engine/pulse.hpp"
 #include "engine/resampler.hpp"
 #include "format/tape.hpp"
 #include "listing/listing.hpp"
+#include "sinks/live.hpp"
 
 namespace driver {
 
 // What a sound file may hold; tests and the fuzzer lower it to keep runs short.
 struct Limits {
   uint64_t max_samples = 0xFFFFFFFFull;
-};
-
-// Where the replay is and what its loops and calls are waiting for. There is
-// one loop and one call: a new one replaces the pending one.
-struct Cursor {
-  int curr = 0;  // index of the block being visited
-  int end = 0;   // one past the last block of the range
-  int loop_start = 0, loop_count = 0;
-  int call_pos = 0, call_num = 0, call_cur = 0;
-  bool call_seen = false;  // a call sequence is pending
-  bool operator==(const Cursor &) const = default;
 };
 
 class Session {
@@ -40,15 +33,33 @@ class Session {
   void load();
   // Announces the run and opens the output (replay and conversion only).
   void open();
-  // Visits the blocks of the range, following the flow of the tape.
-  void visit_blocks();
-  // One second at the current level, then the output is finished.
-  void close();
+  // Visits the blocks of the range, following the flow of the tape; in
+  // replay and conversion, one second at the current level follows, and the
+  // output is finished.
+  void play();
   // After a failure: what was converted is kept as a valid sound file; the
   // sound device stops at once. Reports a failure of its own.
   void end_early();
 
  private:
+  // The samples of a stretch of the tape and the level it ends at.
+  struct Measure {
+    uint64_t samples = 0;
+    engine::Level level = engine::Level::low;
+    StatusView::Until until = StatusView::Until::end;
+  };
+  // A run that measures, with no text, no key and no sound: the tape from a
+  // visit's place to its end, or to the first stop or choice it waits at.
+  struct Measuring {};
+  Session(const Session &live, Console &muted, Measuring);
+  Measure measure_from(const Visit &v) const;
+  // The samples of one block played from a level.
+  Measure measure_block(int index, engine::Level level) const;
+
+  void visit_blocks();
+  // One second at the current level, then the output is finished.
+  void close();
+  void finish_output();
   bool playing() const { return opt_.mode == Mode::play; }
   // Warns of the first TAP block that holds nothing, not even its flag.
   void empty_tap_block();
@@ -59,8 +70,17 @@ class Session {
   void prefix(const format::IndexedBlock &b);
   void visit(const format::IndexedBlock &b);
   void texts(const format::Block &block, const listing::Place &at);
+  listing::Place place(const format::IndexedBlock &b) const;
   // The one-line text of a flow block in replay, printed while groups show.
   void oneline(const std::string &s);
+
+  // Live play with a transport: a block begins; a key moves the tape (false
+  // when it moves past the end while the tape closes).
+  void begin_visit(const format::IndexedBlock &b);
+  bool steer(const Steer &s);
+  // The block before `index`, in the file and the range, that makes a sound
+  // (-1 for none).
+  int sounding_block_before(int index) const;
 
   // Flow control in replay and conversion; false when the block is no flow block.
   bool flow(const format::IndexedBlock &b);
@@ -71,6 +91,8 @@ class Session {
   void return_from_call();
   void select(const format::Select &s);
   void stop_48k();
+  // A run that measures ends where the tape waits for a key.
+  void wait_ahead(StatusView::Until until) const;
   // Moves the loop so that its next step lands on block `target`; a target
   // before the tape's start cannot be reached and the block is ignored.
   bool go_to(long target, const char *what);
@@ -87,16 +109,23 @@ class Session {
   const Options &opt_;
   Console &console_;
   Limits limits_;
-  std::optional<format::Tape> tape_;
+  std::shared_ptr<const format::Tape> tape_;
   Cursor cur_;
+  int first_ = 0;     // the range's first block
   bool draw_ = true;  // progress and one-line texts show (not inside a hidden group)
   listing::Machine machine_;
+  bool measuring_ = false;
 
   std::unique_ptr<engine::SampleOutput> output_;
+  sinks::LiveOutput *live_ = nullptr;  // the output, in live play
   std::optional<engine::TimeBase> time_;
   std::unique_ptr<engine::Resampler> resampler_;
   std::unique_ptr<engine::PulseStream> stream_;
   int rate_ = 0;
+
+  std::unique_ptr<Transport> transport_;
+  bool total_stale_ = true;  // the tape's total is to be measured again
+  bool closing_ = false;     // the closing second plays
 };
 
 }  // namespace driver

@@ -1,34 +1,49 @@
-// The sound device layer: the one part of live output that knows the
-// platform's sound interface. The ring and its callback logic (audio.cpp)
-// call only these functions, so another platform's layer can replace it.
+// The sound device: the one part of live output that knows the system's sound
+// interface. One file per system implements it (SDL2 where there is SDL2, a
+// build without sound output elsewhere); the player above it only queues
+// samples and fills the frames the device asks for.
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace sinks {
 
-// What the logic needs to know of the device's stream.
-struct DeviceFormat {
-  double mSampleRate = 0.0;
-  unsigned mFormatID = 0;          // kLinearPCM for linear PCM
-  unsigned mFormatFlags = 0;       // bit 0: samples are floats
-  unsigned mBytesPerFrame = 0;     // all channels of one frame
-  unsigned mChannelsPerFrame = 0;  // floats per frame
-};
-constexpr unsigned kLinearPCM = 0x6C70636D;  // 'lpcm'
-constexpr unsigned kFormatIsFloat = 1;
-
+// Where opening the device failed; each step has its own message.
 enum class DeviceStep { ok, default_device, buffer_size, stream_format };
 
-// Opens the default output device, asking for `rate` and accepting the
-// device's own. Fills the buffer size (bytes) and stream format. When it
-// fails it says at which step and why. Opening an open device reports it again.
-DeviceStep device_open(int rate, unsigned &bufferSize, DeviceFormat &format, std::string &why);
-// Starts calling appIOProc on the device's thread. Returns false on failure.
-bool device_start(std::string &why);
-// Stops the callbacks. Returns false when the device was not running.
-bool device_stop();
-// Releases the device.
-void device_close();
+// What the device plays: its rate, its channels (every frame holds one float
+// per channel, interleaved) and the frames it asks for at a time.
+struct DeviceSpec {
+  int rate = 0;
+  unsigned channels = 0;
+  unsigned period = 0;  // frames a call of fill() asks for, at most
+};
+
+// Fills frames for the device, on the device's own thread. It must never block.
+class DeviceFeed {
+ public:
+  virtual void fill(float *out, unsigned frames, unsigned channels) = 0;
+
+ protected:
+  ~DeviceFeed() = default;
+};
+
+class SoundDevice {
+ public:
+  virtual ~SoundDevice() = default;
+  // Opens the default output device, asking for `rate` and accepting the
+  // device's own; the feed fills its frames once it is started. When it fails
+  // it says at which step and why.
+  virtual DeviceStep open(int rate, DeviceFeed &feed, DeviceSpec &spec, std::string &why) = 0;
+  // The device starts (or goes on) asking for frames.
+  virtual bool start(std::string &why) = 0;
+  // No more calls of the feed once this returns.
+  virtual void stop() = 0;
+  virtual void close() = 0;
+};
+
+// The default sound device of this build.
+std::unique_ptr<SoundDevice> DefaultSoundDevice();
 
 }  // namespace sinks

@@ -1,17 +1,26 @@
-// A device layer for builds without sound output: opening always fails.
+// The sound device of builds without sound output: opening always fails.
 #include "sinks/device.hpp"
 
 namespace sinks {
 
-DeviceStep device_open(int, unsigned &, DeviceFormat &, std::string &why) {
-  why = "this build of reelwright has no sound output";
-  return DeviceStep::default_device;
-}
-bool device_start(std::string &why) {
-  why = "this build of reelwright has no sound output";
-  return false;
-}
-bool device_stop() { return false; }
-void device_close() {}
+namespace {
+
+class NoDevice final : public SoundDevice {
+ public:
+  DeviceStep open(int, DeviceFeed &, DeviceSpec &, std::string &why) override {
+    why = "this build of reelwright has no sound output";
+    return DeviceStep::default_device;
+  }
+  bool start(std::string &why) override {
+    why = "this build of reelwright has no sound output";
+    return false;
+  }
+  void stop() override {}
+  void close() override {}
+};
+
+}  // namespace
+
+std::unique_ptr<SoundDevice> DefaultSoundDevice() { return std::make_unique<NoDevice>(); }
 
 }  // namespace sinks
