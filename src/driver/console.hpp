@@ -53,6 +53,10 @@ class Console {
   std::optional<Key> poll_key(int ms);
   // A person types the keys at a terminal, one at a time.
   bool interactive() const { return keys_ && keys_->interactive(); }
+  // Keys will be looked at while the program works: none is echoed from now on.
+  void start_keys() {
+    if (keys_) keys_->start();
+  }
   // Keys read so far.
   unsigned long keys_read() const { return keys_read_; }
 

@@ -31,6 +31,8 @@ class Keyboard {
   }
   // A person types the keys as they go: the live controls work.
   virtual bool interactive() const { return false; }
+  // Keys are about to be read one at a time: from now on none is echoed.
+  virtual void start() {}
 };
 
 // The characters of a file or pipe, in order.

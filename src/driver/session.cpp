@@ -151,16 +151,16 @@ void Session::open() {
     }
   }
   rate_ = output_->begin(opt_.freq);
-  if (live()) console_.say("CoreAudio initialized\n");
-  time_.emplace(rate_);
-  resampler_ = std::make_unique<engine::Resampler>(*output_, *time_);
-  stream_ = std::make_unique<engine::PulseStream>(*resampler_, *time_);
   if (live_ && (console_.interactive() || console_.status_out())) {
     transport_ = std::make_unique<Transport>(console_, *live_, console_.status_out(), tape_->size());
     live_->on_wait([this] {
       if (transport_) transport_->on_wait();
     });
   }
+  if (live()) console_.say("CoreAudio initialized\n");
+  time_.emplace(rate_);
+  resampler_ = std::make_unique<engine::Resampler>(*output_, *time_);
+  stream_ = std::make_unique<engine::PulseStream>(*resampler_, *time_);
 }
 
 Session::Session(const Session &live, Console &muted, Measuring)
@@ -340,7 +340,7 @@ bool Session::steer(const Steer &s) {
   draw_ = to.draw;
   machine_ = to.machine;
   stream_->set_level(to.level);
-  transport_->rewind(to.tape_at);
+  transport_->rewind(to);
   total_stale_ = true;
   closing_ = false;
   return true;

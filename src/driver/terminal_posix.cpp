@@ -116,6 +116,7 @@ class TerminalKeys final : public Keyboard {
   }
 
   bool interactive() const override { return true; }
+  void start() override { take_mode(); }
 
  private:
   // The terminal's mode is taken when keys are first read, and the handlers

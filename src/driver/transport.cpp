@@ -19,6 +19,7 @@ constexpr int kLookMs = 100;
 
 Transport::Transport(Console &console, sinks::LiveOutput &out, FILE *status, int blocks)
     : console_(console), out_(out), last_(static_cast<size_t>(blocks)) {
+  console_.start_keys();
   if (status) {
     status_.emplace(console, status);
     console_.before_text([this] { status_->clear(); });
@@ -32,13 +33,14 @@ Transport::~Transport() {
 
 const Visit &Transport::begin(Visit v) {
   v.start = out_.queued();
-  if (rewound_to_) {
-    v.tape_at = *rewound_to_;
+  if (rewound_) {
+    v.tape_at = recent_.back().tape_at;
+    recent_.clear();
+    rewound_ = false;
   } else if (!recent_.empty()) {
     const Visit &before = recent_.back();
     v.tape_at = before.tape_at + (v.start - before.start);
   }
-  rewound_to_.reset();
   last_[static_cast<size_t>(v.index)] = v;
   recent_.push_back(std::move(v));
   return recent_.back();
@@ -61,9 +63,11 @@ std::optional<Visit> Transport::after_heard() {
   return recent_[1];
 }
 
-void Transport::rewind(uint64_t tape_at) {
+void Transport::rewind(Visit to) {
   recent_.clear();
-  rewound_to_ = tape_at;
+  to.start = out_.queued();
+  recent_.push_back(std::move(to));
+  rewound_ = true;
 }
 
 void Transport::draw(bool now) {

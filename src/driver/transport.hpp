@@ -69,9 +69,9 @@ class Transport {
   std::optional<Visit> after_heard();
   // The last visit of a block, if it had one.
   const std::optional<Visit> &last_of(int index) const { return last_[static_cast<size_t>(index)]; }
-  // The tape goes on at a new place: the visits kept are forgotten, and the
-  // next to begin stands at `tape_at`.
-  void rewind(uint64_t tape_at);
+  // The tape goes on at a new place, the visit `to`: the visits kept are
+  // forgotten, and `to` stands for the one heard until a block begins.
+  void rewind(Visit to);
 
   // The player's wait: the status line, and the keys typed.
   void on_wait();
@@ -88,9 +88,9 @@ class Transport {
   Console &console_;
   sinks::LiveOutput &out_;
   std::optional<StatusLine> status_;
-  std::deque<Visit> recent_;  // the visit heard and those begun after it
+  std::deque<Visit> recent_;  // the visit heard and those begun after it: never empty once one began
   std::vector<std::optional<Visit>> last_;
-  std::optional<uint64_t> rewound_to_;
+  bool rewound_ = false;  // recent_ holds only the place rewound to
   uint64_t total_ = 0;
   StatusView::Until until_ = StatusView::Until::unknown;
   bool waiting_ = false;

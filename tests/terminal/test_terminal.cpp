@@ -142,6 +142,20 @@ TEST(Terminal, BackTwiceGoesToTheBlockBefore) {
   EXPECT_GT(cut, start3 + kRate / 4);
   const size_t again = t.screen.find("Block   3:", t.screen.find("Block   3:") + 1);
   EXPECT_NE(t.screen.find("Block   2:", again), std::string::npos) << t.screen;
+
+  // In the second round of a loop, back twice from its second tone: the
+  // first tone of the same round, and the loop then ends as it would have.
+  Live loop(tzx::Tzx().tone(2168, 800).loop(2).tone(1000, 1700).tone(3000, 600).loop_end());
+  AtTerminal l({loop.tape}, loop.env());
+  ASSERT_TRUE(l.wait_for("CoreAudio initialized")) << l.screen;
+  l.pause_for(2.2);  // each tone about half a second: the second round's second tone
+  l.type("pp");
+  ASSERT_EQ(l.end(), 0) << l.screen;
+  const size_t back = l.screen.find("Block   3:", l.screen.find("Still To Go 1"));
+  EXPECT_NE(back, std::string::npos) << l.screen;
+  EXPECT_NE(l.screen.find("Block   4:", back), std::string::npos) << l.screen;
+  EXPECT_NE(l.screen.find("Loop End, Finished", back), std::string::npos) << l.screen;
+  EXPECT_EQ(l.screen.find("Still To Go", back), std::string::npos) << l.screen;
 }
 
 TEST(Terminal, KeysWorkWithoutEnterAndAreNotEchoed) {
@@ -264,6 +278,7 @@ TEST(Terminal, KeysInAHurryAndNoDeviceEndWell) {
     t.type("nnnnnnnnn");
     EXPECT_EQ(t.end(), 0) << t.screen;
     EXPECT_TRUE(same(t.settings(), t.before));
+    EXPECT_EQ(t.screen.find("pp"), std::string::npos) << "no key is echoed";
   }
   {  // a key while no sound output opens
     AtTerminal t({live.tape}, {"SDL_AUDIODRIVER=none"});
