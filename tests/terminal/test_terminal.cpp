@@ -269,7 +269,7 @@ TEST(Terminal, TheStatusLineShowsWhereTheTapeIsOnlyAtATerminal) {
 }
 
 TEST(Terminal, KeysInAHurryAndNoDeviceEndWell) {
-  Live live(three_tones());
+  Live live(tzx::Tzx().text("no sound").tone(2168, 1000).tone(1000, 2000).tone(3000, 600));
   {  // more skips and backs than there are blocks, at once
     AtTerminal t({live.tape}, live.env());
     ASSERT_TRUE(t.wait_for("CoreAudio initialized")) << t.screen;
@@ -279,6 +279,8 @@ TEST(Terminal, KeysInAHurryAndNoDeviceEndWell) {
     EXPECT_EQ(t.end(), 0) << t.screen;
     EXPECT_TRUE(same(t.settings(), t.before));
     EXPECT_EQ(t.screen.find("pp"), std::string::npos) << "no key is echoed";
+    // No block before the first tone makes a sound: back goes no further.
+    EXPECT_EQ(t.screen.find("Block   1:", t.screen.find("Block   2:")), std::string::npos) << t.screen;
   }
   {  // a key while no sound output opens
     AtTerminal t({live.tape}, {"SDL_AUDIODRIVER=none"});
