@@ -41,6 +41,8 @@ TEST(Status, TheLineFitsTheTerminalTheTextGivingWayFirst) {
       {view(U::choice, false, true), 100,
        "  3 Program : BorderDemo Length: 19 Normal   block 0:03/0:12  tape 1:23/4:56 to the choice  waiting"},
       {view(U::unknown), 80, "  3 Program : BorderDemo Length:  block 0:03/0:12  tape 1:23/?:??  [----------]"},
+      // Room for the times and some of the text only.
+      {view(U::end), 40, "  3 Program : Bor  0:03/0:12  1:23/4:56"},
       // Narrower than the times: cut at the edge.
       {view(U::end), 20, "  3   0:03/0:12  1:"},
       {view(U::end), 1, ""},

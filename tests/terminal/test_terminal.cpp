@@ -249,6 +249,8 @@ TEST(Terminal, TheStatusLineShowsWhereTheTapeIsOnlyAtATerminal) {
     EXPECT_TRUE(t.wait_for("  waiting\x1b[K", 2)) << t.screen;
     t.type("x");
     ASSERT_EQ(t.end(), 0) << t.screen;
+    // Past the stop, the total is the whole tape: 2.48 s.
+    EXPECT_NE(t.screen.find("/0:02", t.screen.find("Block   3:")), std::string::npos) << t.screen;
     // Every line drawn after the resize fits in 39 columns.
     for (size_t at = t.screen.find('\r', resized); at != std::string::npos; at = t.screen.find('\r', at + 1)) {
       const size_t end = t.screen.find("\x1b[K", at);

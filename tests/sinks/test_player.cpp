@@ -1,0 +1,83 @@
+// The live player against a sound device the test drives: what the device
+// is given, sample for sample, through pauses and drops; and a slow device
+// that is no stalled one.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "sinks/live.hpp"
+
+namespace {
+
+using sinks::DeviceFeed, sinks::DeviceSpec, sinks::DeviceStep, sinks::LiveOutput;
+
+// A device of one channel that plays when the test says so.
+struct TestDevice final : sinks::SoundDevice {
+  DeviceFeed *feed = nullptr;
+  int rate = 8000;
+  unsigned period = 1024;
+  DeviceStep open(int, DeviceFeed &f, DeviceSpec &spec, std::string &) override {
+    feed = &f;
+    spec = {rate, 1, period};
+    return DeviceStep::ok;
+  }
+  bool start(std::string &) override { return true; }
+  void stop() override {}
+  void close() override {}
+  // The device plays n frames: as sample bytes.
+  std::string play(unsigned n) {
+    std::vector<float> f(n);
+    feed->fill(f.data(), n, 1);
+    std::string s;
+    for (float x : f) s += static_cast<char>(static_cast<int>(x * 128.0f + 128.0f));
+    return s;
+  }
+};
+
+TEST(Player, PauseHoldsTheLastSampleAndDiscardGoesOnAtOnce) {
+  auto owned = std::make_unique<TestDevice>();
+  TestDevice &device = *owned;
+  LiveOutput out(std::move(owned));
+  ASSERT_EQ(out.begin(44100), 8000);
+  EXPECT_EQ(out.queue_length(), 4096u);  // four periods: more than a quarter of a second at 8000 Hz
+  const std::string tape = std::string(300, '\x10') + std::string(300, '\xF0') + "\x10\xF0\x10";
+  out.samples(std::span(reinterpret_cast<const uint8_t *>(tape.data()), tape.size()));
+  EXPECT_EQ(device.play(400), tape.substr(0, 400));
+  out.pause(true);
+  EXPECT_EQ(device.play(50), std::string(50, '\xF0'));  // the level holds, nothing is taken
+  EXPECT_EQ(out.played(), 400u);
+  out.pause(false);
+  EXPECT_EQ(device.play(250), tape.substr(400) + std::string(47, '\x10'));  // then the last sample holds
+  // Dropped samples are never played; what is queued next plays at once.
+  out.run(0xF0, 100);
+  EXPECT_EQ(device.play(10), std::string(10, '\xF0'));
+  out.discard();
+  EXPECT_EQ(out.played(), out.queued());
+  out.run(0x10, 20);
+  EXPECT_EQ(device.play(30), std::string(30, '\x10'));
+  EXPECT_EQ(out.played(), 603u + 100 + 20);
+  out.finish();
+}
+
+TEST(Player, ASlowDeviceIsNoStalledOne) {
+  // The device takes a period every 300 ms, longer than the player waits at
+  // a time: it goes on waiting.
+  auto owned = std::make_unique<TestDevice>();
+  TestDevice &device = *owned;
+  LiveOutput out(std::move(owned));
+  out.begin(8000);
+  std::atomic<bool> done{false};
+  std::thread player([&] {
+    while (!done) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      device.play(device.period);
+    }
+  });
+  EXPECT_NO_THROW(out.run(0xF0, out.queue_length() + 2 * device.period));
+  done = true;
+  player.join();
+  out.abandon();
+}
+
+}  // namespace
