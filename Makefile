@@ -5,12 +5,13 @@ BUILD       ?= build
 BUILD_SAN   ?= build-san
 BUILD_FUZZ  ?= build-fuzz
 BUILD_WIN   ?= build-windows
+BUILD_LIBCXX ?= build-libcxx
 JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
 EXAMPLE     ?= examples/demo.tzx
 
 FUZZ_SECONDS ?= 120
 
-.PHONY: all run deps build test test-plain test-san test-fuzz test-windows windows fuzz bench install clean
+.PHONY: all run deps build test test-plain test-san test-fuzz test-libcxx test-windows windows fuzz bench install clean
 
 all: run
 
@@ -25,7 +26,7 @@ run: build
 	$(BUILD)/reelwright -voc $(EXAMPLE) $(BUILD)/demo.voc
 	$(BUILD)/reelwright -one $(EXAMPLE)
 
-test: deps test-plain test-san test-fuzz test-windows
+test: deps test-plain test-san test-libcxx test-windows test-fuzz
 
 test-plain:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
@@ -37,6 +38,15 @@ test-san:
 	cmake --build $(BUILD_SAN) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(BUILD_SAN) --output-on-failure -j $(JOBS) -LE wine
+
+# Clang with its own C++ library, libc++ (the one of macOS): everything built
+# and the whole suite run. GoogleTest is built from its sources when the
+# installed one is built for GNU's C++ library.
+test-libcxx:
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD_LIBCXX) -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_CXX_FLAGS=-stdlib=libc++ -DCMAKE_EXE_LINKER_FLAGS=-stdlib=libc++
+	cmake --build $(BUILD_LIBCXX) -j $(JOBS)
+	ctest --test-dir $(BUILD_LIBCXX) --output-on-failure -j $(JOBS) -LE wine
 
 # A bounded fuzz run: every input runs "-info", "-one -x" and a conversion
 # in-process under AddressSanitizer and UndefinedBehaviorSanitizer. It starts
@@ -78,4 +88,4 @@ install: build
 	cmake --install $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_FUZZ) $(BUILD_WIN)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_FUZZ) $(BUILD_LIBCXX) $(BUILD_WIN)
