@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "driver/run.hpp"
-#include "support/system.hpp"
+#include "scratch.hpp"
 
 namespace {
 
@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const uint8_t *image = data + 1 + nkeys;
   const size_t image_size = size - 1 - nkeys;
 
-  const std::string tape = testsys::ScratchFile(image, image_size);
+  const std::string tape = ScratchFile(image, image_size);
   if (tape.empty()) return 0;
 
   std::vector<std::string> paging;

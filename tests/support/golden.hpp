@@ -1,8 +1,5 @@
-// The end-to-end cases of tests/data/golden: the tapes they read, and what a
-// run of a case shows (its exit status, the size and FNV-1a digest of the
-// sound file it wrote, then its standard output byte for byte). The stored
-// expectations are the Linux program's; every build of the program, the
-// Windows one under Wine included, must give them.
+// The end-to-end cases of tests/data/golden (see test_golden.cpp): the Linux
+// program's results, which every build, the Windows one included, must give.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -109,14 +106,12 @@ inline std::string outcome(const Case &c, const std::string &dir, const std::str
   return "status " + std::to_string(r.status) + "\nfile " + file + "\n" + r.out;
 }
 
-// Runs every case with `program` in a folder of the tapes and compares what
-// it shows with the stored expectation (or, with REELWRIGHT_GOLDEN=write,
-// stores it).
+// Runs every case with `program` and compares what it shows with the stored
+// expectation (or, with REELWRIGHT_GOLDEN=write, stores it).
 inline void check_all(const std::string &program) {
   harness::TempDir dir;
   write_tapes(dir.path());
-  const char *mode = std::getenv("REELWRIGHT_GOLDEN");
-  const bool write = mode && std::string(mode) == "write";
+  const bool write = std::getenv("REELWRIGHT_GOLDEN") && std::string(std::getenv("REELWRIGHT_GOLDEN")) == "write";
   const std::vector<Case> all = cases();
   EXPECT_GE(all.size(), 30u);
   for (const Case &c : all) {
