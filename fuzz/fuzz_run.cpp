@@ -7,15 +7,13 @@
 // TAP, each known by its content. Every input
 // is run three times: "-info", "-one -x", and a conversion whose sound file
 // goes to /dev/null, with a low output limit so that looping tapes end fast.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "driver/run.hpp"
+#include "scratch.hpp"
 
 namespace {
 
@@ -43,9 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const uint8_t *image = data + 1 + nkeys;
   const size_t image_size = size - 1 - nkeys;
 
-  static int fd = memfd_create("tape", 0);
-  if (ftruncate(fd, 0) != 0 || pwrite(fd, image, image_size, 0) != static_cast<ssize_t>(image_size)) return 0;
-  const std::string tape = "/proc/self/fd/" + std::to_string(fd);
+  const std::string tape = ScratchFile(image, image_size);
+  if (tape.empty()) return 0;
 
   std::vector<std::string> paging;
   if (sel & 1) paging.push_back("-p");

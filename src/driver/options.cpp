@@ -8,6 +8,7 @@
 
 #include "driver/console.hpp"
 #include "format/failure.hpp"
+#include "os/files.hpp"
 
 namespace driver {
 
@@ -26,10 +27,8 @@ int getnumber(const char *s) {
 
 std::string ChangeFileExtension(const std::string &str, const char *ext) {
   // Only the file-name part counts: a '.' in a directory name is no extension.
-  size_t name = str.rfind('/');
-  name = (name == std::string::npos) ? 0 : name + 1;
-  size_t dot = str.rfind('.');
-  if (dot == std::string::npos || dot < name) return str + "." + ext;
+  const size_t dot = str.rfind('.');
+  if (dot == std::string::npos || dot < os::NameStart(str)) return str + "." + ext;
   return str.substr(0, dot + 1) + ext;
 }
 
@@ -71,8 +70,8 @@ const Format &format_of(Output o) { return kFormats[static_cast<int>(o) - 1]; }
 
 // The format a file name's extension names, if any.
 std::optional<Output> format_by_name(const std::string &name) {
-  const size_t slash = name.rfind('/'), dot = name.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::nullopt;
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot < os::NameStart(name)) return std::nullopt;
   std::string ext = name.substr(dot + 1);
   for (char &c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   for (const Format &f : kFormats)

@@ -1,13 +1,12 @@
 #include "driver/session.hpp"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <variant>
 
 #include "engine/players.hpp"
 #include "format/failure.hpp"
 #include "listing/listing.hpp"
+#include "os/files.hpp"
 #include "sinks/sound_file.hpp"
 
 namespace driver {
@@ -209,10 +208,10 @@ void Session::wait_ahead(StatusView::Until until) const {
 }
 
 void Session::refuse_to_overwrite_a_tape() const {
-  struct stat in, out;
-  if (stat(opt_.output_name.c_str(), &out) != 0) return;  // nothing there to lose
+  const os::FileId out = os::IdentityOf(opt_.output_name);
+  if (!out.exists) return;  // nothing there to lose
   const char *name = opt_.output_name.c_str();
-  if (stat(opt_.input.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino)
+  if (os::IdentityOf(opt_.input) == out)
     throw Failure(strprintf("%s is the tape being read: it is not overwritten!", name));
   if (format::IsTapeImage(opt_.output_name))
     throw Failure(strprintf("%s is a tape image: it is not overwritten!", name));

@@ -1,9 +1,5 @@
 #include "format/tape.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -16,31 +12,27 @@
 namespace format {
 
 ImageFile::ImageFile(const std::string &path) : path_(path) {
-  fd_ = open(path.c_str(), O_RDONLY);
-  if (fd_ < 0 && (errno == ENOENT || errno == ENOTDIR)) throw Failure("File not found");
-  if (fd_ < 0) throw Failure(strprintf("Cannot read %s: %s", path.c_str(), std::strerror(errno)));
-  struct stat st;
-  if (fstat(fd_, &st) != 0) throw Failure(strprintf("Cannot read %s: %s", path.c_str(), std::strerror(errno)));
-  if (!S_ISREG(st.st_mode))
+  int err = file_.open_read(path);
+  if (err == ENOENT || err == ENOTDIR) throw Failure("File not found");
+  os::FileInfo info;
+  if (err == 0) err = file_.info(info);
+  if (err != 0) throw Failure(strprintf("Cannot read %s: %s", path.c_str(), std::strerror(err)));
+  if (!info.regular)
     throw Failure(strprintf("Cannot read %s: %s", path.c_str(),
-                            S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file"));
-  length_ = static_cast<uint64_t>(st.st_size);
+                            info.directory ? std::strerror(EISDIR) : "not a regular file"));
+  length_ = info.size;
   if (length_ > 0x7FFFFFFF) throw Failure("File is too large: tape images of 2 GiB or more are not supported!");
 }
 
-ImageFile::~ImageFile() {
-  if (fd_ >= 0) close(fd_);
-}
-
-bool ImageFile::read(uint8_t *p, size_t n) {
+int ImageFile::read(uint8_t *p, size_t n) {
   while (n > 0) {
-    ssize_t r = ::read(fd_, p, n);
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) return false;
-    p += r;
-    n -= static_cast<size_t>(r);
+    size_t got = 0;
+    if (const int err = file_.read(p, n, got)) return err;
+    if (got == 0) return EIO;  // the file ends before its length
+    p += got;
+    n -= got;
   }
-  return true;
+  return 0;
 }
 
 void ImageFile::read_rest(std::vector<uint8_t> &have) {
@@ -51,9 +43,8 @@ void ImageFile::read_rest(std::vector<uint8_t> &have) {
   } catch (const std::bad_alloc &) {
     throw Failure("Not enough memory to load the file!");
   }
-  errno = 0;
-  if (!read(have.data() + start, have.size() - start))
-    throw Failure(strprintf("Cannot read %s: %s", path_.c_str(), std::strerror(errno ? errno : EIO)));
+  if (const int err = read(have.data() + start, have.size() - start))
+    throw Failure(strprintf("Cannot read %s: %s", path_.c_str(), std::strerror(err)));
 }
 
 bool IsTzxHeader(const uint8_t *p, size_t n) { return n >= kTzxHeaderSize && std::memcmp(p, "ZXTape!", 7) == 0; }
@@ -94,16 +85,16 @@ std::optional<Kind> KindOf(Bytes image, const std::string &name) {
 }
 
 bool IsTapeImage(const std::string &path) {
-  const int fd = open(path.c_str(), O_RDONLY);
-  if (fd < 0) return false;
-  struct stat st;
+  os::File file;
+  os::FileInfo info;
+  if (file.open_read(path) != 0 || file.info(info) != 0) return false;
   std::vector<uint8_t> b;
-  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    b.resize(static_cast<size_t>(st.st_size < (16 << 20) ? st.st_size : 64));
-    const ssize_t n = ::read(fd, b.data(), b.size());
-    b.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  if (info.regular) {
+    b.resize(static_cast<size_t>(info.size < (16 << 20) ? info.size : 64));
+    size_t got = 0;
+    if (file.read(b.data(), b.size(), got) != 0) got = 0;
+    b.resize(got);
   }
-  close(fd);
   return KindOf(b, path).has_value();
 }
 

@@ -9,6 +9,7 @@
 
 #include "format/blocks.hpp"
 #include "format/reader.hpp"
+#include "os/files.hpp"
 
 namespace format {
 
@@ -17,19 +18,19 @@ namespace format {
 class ImageFile {
  public:
   explicit ImageFile(const std::string &path);
-  ~ImageFile();
   ImageFile(const ImageFile &) = delete;
   ImageFile &operator=(const ImageFile &) = delete;
 
   uint64_t length() const { return length_; }
-  // Reads the next n bytes (all of them, or fails).
-  bool read(uint8_t *p, size_t n);
+  // Reads the next n bytes, all of them: returns 0, or the error (an errno
+  // value; EIO when the file ends before them).
+  int read(uint8_t *p, size_t n);
   // Reads the rest of the file after `have`, which already holds its start.
   void read_rest(std::vector<uint8_t> &have);
 
  private:
   std::string path_;
-  int fd_ = -1;
+  os::File file_;
   uint64_t length_ = 0;
 };
 

@@ -1,10 +1,5 @@
 #include "sinks/output_file.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <climits>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -24,31 +19,26 @@ constexpr size_t kCapacity = (256u << 10) + kPiece + 8;  // room for a pinned bl
 using format::Failure;
 using format::strprintf;
 
-OutputFile::~OutputFile() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
 void OutputFile::create() {
   try {
     buf_.reset(new uint8_t[kCapacity]);  // not cleared: only what is staged is touched
   } catch (const std::bad_alloc &) {
     throw Failure("Not enough memory to set up .VOC file buffer!");
   }
-  fd_ = open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0660);
-  if (fd_ < 0) throw Failure(strprintf("Cannot create %s: %s", path_.c_str(), std::strerror(errno)));
+  if (const int err = file_.create(path_))
+    throw Failure(strprintf("Cannot create %s: %s", path_.c_str(), std::strerror(err)));
 }
 
 void OutputFile::failed(const char *what, int err) {
   // The file cannot be finished any more, so it would stay a broken sound
   // file: a regular file is removed.
   bool removed = false;
-  if (fd_ >= 0) {
-    struct stat st;
-    bool regular = fstat(fd_, &st) == 0 && S_ISREG(st.st_mode);
-    ::close(fd_);
-    removed = regular && unlink(path_.c_str()) == 0;
+  if (file_.is_open()) {
+    os::FileInfo info;
+    const bool regular = file_.info(info) == 0 && info.regular;
+    file_.close();
+    removed = regular && os::Remove(path_) == 0;
   }
-  fd_ = -1;
   buf_.reset();
   len_ = 0;
   throw Failure(strprintf("Cannot %s %s: %s%s", what, path_.c_str(), std::strerror(err),
@@ -56,16 +46,8 @@ void OutputFile::failed(const char *what, int err) {
 }
 
 void OutputFile::write_all(const uint8_t *p, size_t n) {
-  while (n > 0) {
-    ssize_t r = write(fd_, p, n);
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      failed("write to", errno);
-    }
-    if (r == 0) failed("write to", ENOSPC);
-    p += r;
-    n -= static_cast<size_t>(r);
-  }
+  const os::Piece piece{p, n};
+  if (const int err = file_.write(std::span<const os::Piece>(&piece, 1))) failed("write to", err);
 }
 
 void OutputFile::write_staged(size_t n) {
@@ -105,33 +87,18 @@ void OutputFile::fill(uint8_t value, size_t n) {
   }
 }
 
-void OutputFile::put_direct(std::span<const iovec> pieces, bool aligned) {
+void OutputFile::put_direct(std::span<const os::Piece> pieces, bool aligned) {
   size_t n = 0;
-  for (const iovec &v : pieces) n += v.iov_len;
+  for (const os::Piece &v : pieces) n += v.size;
   if (pin_ != kNone || (aligned && (written_ % kAlign != 0 || (len_ + n) % kAlign != 0))) {
-    for (const iovec &v : pieces) put(v.iov_base, v.iov_len);
+    for (const os::Piece &v : pieces) put(v.data, v.size);
     return;
   }
-  std::vector<iovec> all;
+  std::vector<os::Piece> all;
   all.reserve(pieces.size() + 1);
   if (len_ != 0) all.push_back({buf_.get(), len_});
   all.insert(all.end(), pieces.begin(), pieces.end());
-  iovec *v = all.data();
-  size_t count = all.size();
-  while (count > 0) {
-    ssize_t r = writev(fd_, v, static_cast<int>(count < IOV_MAX ? count : IOV_MAX));
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      failed("write to", errno);
-    }
-    if (r == 0) failed("write to", ENOSPC);
-    size_t done = static_cast<size_t>(r);
-    for (; count > 0 && done >= v->iov_len; v++, count--) done -= v->iov_len;
-    if (count > 0) {
-      v->iov_base = static_cast<uint8_t *>(v->iov_base) + done;
-      v->iov_len -= done;
-    }
-  }
+  if (const int err = file_.write(all)) failed("write to", err);
   written_ += len_ + n;
   len_ = 0;
 }
@@ -142,17 +109,16 @@ void OutputFile::patch(uint64_t at, const void *p, size_t n) {
 
 void OutputFile::write_at(uint64_t at, const void *p, size_t n) {
   write_staged(len_);
-  if (lseek(fd_, static_cast<off_t>(at), SEEK_SET) < 0) failed("seek in", errno);
+  if (const int err = file_.seek(at)) failed("seek in", err);
   write_all(static_cast<const uint8_t *>(p), n);
 }
 
 void OutputFile::close() {
-  if (fd_ < 0) return;
+  if (!file_.is_open()) return;
   write_staged(len_);
   buf_.reset();
-  const int fd = fd_;
-  fd_ = -1;
-  if (::close(fd) != 0) throw Failure(strprintf("Cannot write to %s: %s", path_.c_str(), std::strerror(errno)));
+  if (const int err = file_.close())
+    throw Failure(strprintf("Cannot write to %s: %s", path_.c_str(), std::strerror(err)));
 }
 
 }  // namespace sinks

@@ -9,8 +9,6 @@
 // device such as /dev/full), since it could never become a valid sound file.
 #pragma once
 
-#include <sys/uio.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -18,18 +16,19 @@
 #include <string>
 #include <vector>
 
+#include "os/files.hpp"
+
 namespace sinks {
 
 class OutputFile {
  public:
   explicit OutputFile(std::string path) : path_(std::move(path)) {}
-  ~OutputFile();
   OutputFile(const OutputFile &) = delete;
   OutputFile &operator=(const OutputFile &) = delete;
 
   // Creates (or truncates) the file, permission bits 0660.
   void create();
-  bool is_open() const { return fd_ >= 0; }
+  bool is_open() const { return file_.is_open(); }
 
   // Appends bytes.
   void put(const void *p, size_t n);
@@ -38,7 +37,7 @@ class OutputFile {
   // Appends pieces, writing them straight from where they are (after the
   // staged bytes) unless a pin holds them back, or, when `aligned` is asked
   // for, the write would not begin and end on 64 KiB boundaries of the file.
-  void put_direct(std::span<const iovec> pieces, bool aligned);
+  void put_direct(std::span<const os::Piece> pieces, bool aligned);
   // Staged bytes plus those written: the file offset of the next byte.
   uint64_t size() const { return written_ + len_; }
 
@@ -59,10 +58,12 @@ class OutputFile {
   void make_room(size_t n);
   void write_staged(size_t n);
   void write_all(const uint8_t *p, size_t n);
+  // After a failure (err: an errno value): removes the file, if regular, and
+  // ends the run with the message.
   [[noreturn]] void failed(const char *what, int err);
 
   std::string path_;
-  int fd_ = -1;
+  os::File file_;
   std::unique_ptr<uint8_t[]> buf_;
   size_t len_ = 0;         // bytes staged
   uint64_t written_ = 0;   // bytes written before them

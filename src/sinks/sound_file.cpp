@@ -34,8 +34,8 @@ void SoundFile::samples(std::span<const uint8_t> s) {
 
 void SoundFile::put_plain(const uint8_t *p, uint8_t value, size_t n) {
   if (p && n >= kDirect) {
-    iovec piece = {const_cast<uint8_t *>(p), n};
-    file_.put_direct(std::span<const iovec>(&piece, 1), true);
+    const os::Piece piece{p, n};
+    file_.put_direct(std::span<const os::Piece>(&piece, 1), true);
   } else {
     put_samples(file_, p, value, n);
   }
@@ -88,13 +88,13 @@ void VocFile::append(const uint8_t *p, uint8_t value, size_t n) {
     if (in_block_ == 0 && p && n >= kVocBlock) {
       // Whole blocks go out as they are, each after its header.
       const size_t blocks = n / kVocBlock < kMaxBlocks ? n / kVocBlock : kMaxBlocks;
-      iovec pieces[2 * kMaxBlocks];
+      os::Piece pieces[2 * kMaxBlocks];
       for (size_t i = 0; i < blocks; i++) {
-        pieces[2 * i] = {const_cast<uint8_t *>(full), sizeof full};
-        pieces[2 * i + 1] = {const_cast<uint8_t *>(p), kVocBlock};
+        pieces[2 * i] = {full, sizeof full};
+        pieces[2 * i + 1] = {p, kVocBlock};
         p += kVocBlock;
       }
-      file_.put_direct(std::span<const iovec>(pieces, 2 * blocks), false);
+      file_.put_direct(std::span<const os::Piece>(pieces, 2 * blocks), false);
       n -= blocks * kVocBlock;
       continue;
     }

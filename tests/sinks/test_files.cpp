@@ -83,19 +83,22 @@ TEST(SoundFile, FailuresToWriteNameTheFileAndLeaveNoBrokenFile) {
     long limit;
     std::string message;
   };
-  const Row rows[] = {
+  std::vector<Row> rows = {
       {{"-au", dir.file("t.tzx"), "/dev/full"}, 0, "Cannot write to /dev/full: No space left on device"},
       {{"-voc", dir.file("t.tzx"), dir.file("big.voc")}, 100000,
        "Cannot write to " + dir.file("big.voc") + ": File too large (the unfinished file is removed)"},
       {{"-au", dir.file("t.tzx"), dir.file("no/such/dir.au")}, 0,
        "Cannot create " + dir.file("no/such/dir.au") + ": No such file or directory"},
   };
+  const bool full = harness::exists("/dev/full");  // a device: never removed
+  if (!full) rows.erase(rows.begin());
   for (const Row &r : rows) {
     harness::Result res = harness::run(r.out, {.file_size_limit = r.limit});
     EXPECT_EQ(res.status, 1);
     EXPECT_TRUE(res.out.ends_with("\n-- Error: " + r.message + "\n")) << res.out;
   }
   EXPECT_FALSE(harness::exists(dir.file("big.voc")));
+  if (!full) GTEST_SKIP() << "the rest passed; no device that is always full here (Linux has /dev/full)";
 }
 
 TEST(SoundFile, TheOutputLimitEndsTheRunWithACompleteFile) {

@@ -6,7 +6,11 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
+#if __has_include(<pty.h>)
+#include <pty.h>  // openpty: glibc
+#else
+#include <util.h>  // the BSDs and macOS
+#endif
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
