@@ -104,6 +104,8 @@ bool IsTapeImage(const std::string &path) {
     b.resize(n > 0 ? static_cast<size_t>(n) : 0);
   }
   close(fd);
+  for (const char *sound : {"Creative Voice File\x1A", ".snd", "RIFF"})
+    if (b.size() >= std::strlen(sound) && std::memcmp(b.data(), sound, std::strlen(sound)) == 0) return false;
   return KindOf(b, path).has_value();
 }
 
