@@ -106,30 +106,42 @@ void Session::open() {
     return;
   }
   if (!live()) refuse_to_overwrite_a_tape();
+  const std::string file = signal_words(true);
   switch (opt_.output) {
     case Output::voc:
-      console_.say("\nCreating .VOC file using %d Hz frequency.\n\n", opt_.freq);
-      output_ = std::make_unique<sinks::VocFile>(opt_.output_name, limits_.max_samples);
+      console_.say("\nCreating .VOC file using %d Hz frequency%s.\n\n", opt_.freq, file.c_str());
+      output_ = std::make_unique<sinks::VocFile>(opt_.output_name, limits_.max_samples, opt_.signal);
       break;
     case Output::au:
-      console_.say("\nCreating .au file using %d Hz frequency.\n\n", opt_.freq);
-      output_ = std::make_unique<sinks::AuFile>(opt_.output_name, limits_.max_samples);
+      console_.say("\nCreating .au file using %d Hz frequency%s.\n\n", opt_.freq, file.c_str());
+      output_ = std::make_unique<sinks::AuFile>(opt_.output_name, limits_.max_samples, opt_.signal);
       break;
     case Output::wav:
-      console_.say("\nCreating .wav file using %d Hz frequency.\n\n", opt_.freq);
-      output_ = std::make_unique<sinks::WavFile>(opt_.output_name,
-                                                 std::min(limits_.max_samples, sinks::WavFile::kMaxSamples));
+      console_.say("\nCreating .wav file using %d Hz frequency%s.\n\n", opt_.freq, file.c_str());
+      output_ = std::make_unique<sinks::WavFile>(opt_.output_name, limits_.max_samples, opt_.signal);
       break;
     case Output::live:
-      console_.say("\nStarting playback on CoreAudio using %d Hz frequency.\n\n", opt_.freq);
+      // The device plays the usual levels: only the timing is named.
+      console_.say("\nStarting playback on CoreAudio using %d Hz frequency%s.\n\n", opt_.freq,
+                   signal_words(false).c_str());
       output_ = std::make_unique<sinks::LiveOutput>();
       break;
   }
   rate_ = output_->begin(opt_.freq);
   if (live()) console_.say("CoreAudio initialized\n");
-  time_.emplace(rate_);
+  time_.emplace(rate_, opt_.timing);
   resampler_ = std::make_unique<engine::Resampler>(*output_, *time_);
   stream_ = std::make_unique<engine::PulseStream>(*resampler_, *time_);
+}
+
+std::string Session::signal_words(bool levels) const {
+  std::string w;
+  if (opt_.timing.exact) w += ", exact timing";
+  if (levels && opt_.signal.invert) w += ", inverted";
+  if (levels && opt_.signal.volume != 0) w += strprintf(", %d%% volume", opt_.signal.volume);
+  if (levels && opt_.signal.wide) w += ", 16-bit samples";
+  if (opt_.timing.speed != 100) w += strprintf(", %d%% speed", opt_.timing.speed);
+  return w;
 }
 
 void Session::refuse_to_overwrite_a_tape() const {
