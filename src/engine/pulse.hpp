@@ -44,7 +44,6 @@ class PulseConsumer {
 struct Timing {
   bool exact = false;  // each duration's left-over part of a sample carries on to the next
   int speed = 100;     // per cent of the tape's speed: every duration is divided by speed / 100
-  bool operator==(const Timing &) const = default;
 };
 
 // Output samples per T-state at a rate, and the sample counts of durations

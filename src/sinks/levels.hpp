@@ -14,15 +14,14 @@ struct Signal {
   int volume = 0;       // per cent of full scale, 1 to 100; 0: the usual levels
   bool invert = false;  // high and low swapped
   bool wide = false;    // 16-bit samples
-  bool operator==(const Signal &) const = default;
 };
+
+// Whether a sample byte the engine made is its high level.
+constexpr bool IsHigh(uint8_t level) { return level >= 128; }
 
 // The two levels as signed sample values, the middle of the range being 0.
 struct Levels {
   int32_t low = 0, high = 0;
-  // The value of a sample byte the engine made.
-  int32_t of(uint8_t level) const { return level >= 128 ? high : low; }
-  bool operator==(const Levels &) const = default;
 };
 
 // The usual levels, as signed 8-bit values: ±112 of 128 (the sample bytes 16
@@ -39,7 +38,7 @@ Levels LevelsAt(const Signal &s, const Levels &usual, int bits);
 // For a sound device of float samples, full scale being ±1.0.
 struct FloatLevels {
   float low = 0, high = 0;
-  float of(uint8_t level) const { return level >= 128 ? high : low; }
+  float of(uint8_t level) const { return IsHigh(level) ? high : low; }
 };
 FloatLevels FloatLevelsOf(const Signal &s, const Levels &usual = kUsual);
 

@@ -44,7 +44,7 @@ int SoundFile::begin(int rate) {
 
 void SoundFile::run(uint8_t value, uint64_t count) {
   if (!file_.is_open()) return;
-  const uint8_t *b = bytes_[value >= 128];
+  const uint8_t *b = bytes_[IsHigh(value)];
   if (width_ == 1) return append(nullptr, same_ ? value : b[0], static_cast<size_t>(count));
   for (size_t i = 0; i < kScratch && i < count; i++) std::memcpy(scratch_.get() + 2 * i, b, 2);
   while (count > 0 && file_.is_open()) {
@@ -60,7 +60,7 @@ void SoundFile::samples(std::span<const uint8_t> s) {
   for (size_t at = 0; at < s.size() && file_.is_open(); at += kScratch) {
     const size_t k = s.size() - at < kScratch ? s.size() - at : kScratch;
     uint8_t *to = scratch_.get();
-    for (size_t i = 0; i < k; i++, to += width_) std::memcpy(to, bytes_[s[at + i] >= 128], width_);
+    for (size_t i = 0; i < k; i++, to += width_) std::memcpy(to, bytes_[IsHigh(s[at + i])], width_);
     append(scratch_.get(), 0, k * width_);
   }
 }

@@ -39,7 +39,7 @@ TEST(Signal, LevelsMirrorsAndLengthsInEachFormat) {
     // Where the samples start (VOC: after a type 1 block and a sample block's header), their width.
     const size_t head = wav ? 44 : au ? 32 : 26 + 7 + 4, width = wav ? num(f, 32, 2) : au ? num(f, 12, 4, true) - 1 : 1;
     // In WAV, bytes a second and bits a sample.
-    EXPECT_EQ(wav ? num(f, 28, 4) * 100 + num(f, 34, 2) : 0, wav ? 35000 * width * 100 + 8 * width : 0);
+    EXPECT_EQ(wav ? num(f, 28, 4) * 100 + num(f, 34, 2) : 0, wav ? num(f, 24, 4) * width * 100 + 8 * width : 0);
     EXPECT_EQ(count, wav || au ? std::to_string((au ? num(f, 8, 4, true) : num(f, 40, 4)) / width) : "-");
     size_t other = head;
     while (other < f.size() && f.compare(other, width, f, head, width) == 0) other += width;
