@@ -55,8 +55,9 @@ TEST(Resampler, DataBitsAreTwoPulsesEachAndEveryByteKeepsItsBitLengths) {
   EXPECT_EQ(sound(44100, {Bits(0x81, 8, 855, 1710, L), Bits(0x81, 8, 855, 1500, L), Bits(0xA0, 3, 855, 1710, L)}),
             one + zero + zero + zero + zero + zero + zero + one + other + zero + zero + zero + zero + zero + zero +
                 other + one + zero + one);
-  // Starting high, each bit starts high.
+  // Starting high, each bit starts high (also a byte after one of the same bit lengths that started low).
   EXPECT_EQ(sound(44100, {Bits(0x40, 2, 855, 1710, H)}), run(H, 11) + run(L, 11) + run(H, 22) + run(L, 22));
+  EXPECT_EQ(sound(44100, {Bits(0, 8, 855, 1710, L), Bits(0, 8, 855, 1710, H)}).substr(176, 22), run(H, 11) + run(L, 11));
 }
 
 TEST(Resampler, RecordingsKeepTheirOwnTime) {
@@ -100,9 +101,10 @@ TEST(Resampler, InExactTimeEveryEdgeLiesWithinHalfASampleOfItsTimeAndTheLengthWi
   t.standard(1000, tzx::spectrum_header(3, "exact", 6000, 0, 0)).standard(1234, tzx::data_block(0xFF, data));
   t.turbo({1999, 601, 777, 699, 1401, 2001}, 3, 77, {0x12, 1, 2}).pure_data(855, 1710, 8, 3, {0x5A, 0xC3});
   t.tone(3001, 501).pulses({600, 4000, 777}).pause(333).direct(79, 10, 8, {0xFF, 0, 0xFF, 0xFF, 0});
-  t.csw(7, 44100, 1, 400, csw).tone(2168, 1);
+  t.csw(7, 44100, 1, 400, csw).pure_data(1710, 855, 8, 0, tzx::Bytes(600, 0x0F)).tone(2168, 1);
+  // (At 65500 Hz a 1710 T-state pulse is just over 32 samples, the longest of the short ones plus one.)
   for (auto [rate, speed] : {std::pair{8000, 100}, {11025, 100}, {22050, 100}, {30303, 100}, {44100, 100},
-                             {48000, 100}, {44100, 150}, {22050, 50}, {48000, 200}}) {
+                             {48000, 100}, {44100, 150}, {22050, 50}, {48000, 200}, {65500, 100}}) {
     SCOPED_TRACE(std::to_string(rate) + " Hz at " + std::to_string(speed) + "%");
     uint64_t end = 0;
     const auto want = changes(playing::tape(t, L, false, rate, {true, speed}).items, end);

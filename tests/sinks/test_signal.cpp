@@ -61,6 +61,12 @@ TEST(Signal, SixteenBitFilesHoldHalfTheSamplesAndADeviceGetsTheSameLevels) {
   EXPECT_EQ(sinks::AuFile("x", UINT64_MAX, wide).capacity(), 0x7FFFFFFFu);
   EXPECT_EQ(sinks::WavFile("x", UINT64_MAX, wide).capacity(), (0xFFFFFFFFu - 36) / 2);
   EXPECT_EQ(sinks::AuFile("x", 1000, wide).capacity(), 1000u);
+  // Live, the header line names the timing only: the device plays the usual levels.
+  harness::TempDir dir;
+  tzx::Tzx().tone(1000, 2).save(dir.file("t.tzx"));
+  const std::string live = harness::run_here({"-exact", "-vol", "50", "-16", "-speed", "150", dir.file("t.tzx")}).out;
+  EXPECT_NE(live.find("\nStarting playback on CoreAudio using 44100 Hz frequency, exact timing, 150% speed.\n"),
+            std::string::npos) << live;
   // As in the files: ±112 of 128, or n per cent of full scale.
   EXPECT_EQ(std::pair(sinks::FloatLevelsOf({}).of(16), sinks::FloatLevelsOf({}).of(240)), std::pair(-0.875f, 0.875f));
   EXPECT_EQ(sinks::FloatLevelsOf({50, false, false}).of(240), 0.5f);
