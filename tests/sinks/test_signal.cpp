@@ -1,6 +1,5 @@
-// The signal's switches end to end: the levels in each format, the mirror of
-// -invert and the length of a tape at other speeds (tests/data/signal.txt);
-// the capacity of 16-bit files; the levels a sound device gets.
+// The signal's switches end to end: levels, mirrors and lengths in each format
+// (tests/data/signal.txt); 16-bit capacity; the levels a sound device gets.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -44,8 +43,8 @@ TEST(Signal, LevelsMirrorsAndLengthsInEachFormat) {
     size_t other = head;
     while (other < f.size() && f.compare(other, width, f, head, width) == 0) other += width;
     char h[12];
-    const char *form = width == 1 ? "%02zx %02zx" : "%04zx %04zx";
-    std::snprintf(h, sizeof h, form, num(f, head, width, true), num(f, other, width, true));
+    std::snprintf(h, sizeof h, width == 1 ? "%02zx %02zx" : "%04zx %04zx", num(f, head, width, true),
+                  num(f, other, width, true));
     EXPECT_EQ(h, low + " " + high);
     // -invert mirrors every sample about the middle: negated (128 - x and 128 + x, as bytes too).
     if (args.back() != "-invert") plain = f;
@@ -54,19 +53,17 @@ TEST(Signal, LevelsMirrorsAndLengthsInEachFormat) {
     rows++;
   }
   EXPECT_GE(rows, 20);
+  // Live, the header line names the timing only: the device plays the usual levels.
+  const std::string live = harness::run_here({"-exact", "-vol", "50", "-16", "-speed", "150", dir.file("t.tzx")}).out;
+  EXPECT_NE(live.find("\nStarting playback on CoreAudio using 44100 Hz frequency, exact timing, 150% speed.\n"),
+            std::string::npos) << live;
 }
 
-TEST(Signal, SixteenBitFilesHoldHalfTheSamplesAndADeviceGetsTheSameLevels) {
+TEST(Signal, SixteenBitFilesHoldHalfTheSamplesAndADeviceGetsTheLevelsOfTheFiles) {
   const sinks::Signal wide{0, false, true};  // 32-bit sizes count bytes
   EXPECT_EQ(sinks::AuFile("x", UINT64_MAX, wide).capacity(), 0x7FFFFFFFu);
   EXPECT_EQ(sinks::WavFile("x", UINT64_MAX, wide).capacity(), (0xFFFFFFFFu - 36) / 2);
   EXPECT_EQ(sinks::AuFile("x", 1000, wide).capacity(), 1000u);
-  // Live, the header line names the timing only: the device plays the usual levels.
-  harness::TempDir dir;
-  tzx::Tzx().tone(1000, 2).save(dir.file("t.tzx"));
-  const std::string live = harness::run_here({"-exact", "-vol", "50", "-16", "-speed", "150", dir.file("t.tzx")}).out;
-  EXPECT_NE(live.find("\nStarting playback on CoreAudio using 44100 Hz frequency, exact timing, 150% speed.\n"),
-            std::string::npos) << live;
   // As in the files: ±112 of 128, or n per cent of full scale.
   EXPECT_EQ(std::pair(sinks::FloatLevelsOf({}).of(16), sinks::FloatLevelsOf({}).of(240)), std::pair(-0.875f, 0.875f));
   EXPECT_EQ(sinks::FloatLevelsOf({50, false, false}).of(240), 0.5f);
