@@ -147,6 +147,9 @@ TEST(Resampler, AnOutputThatIsFullStopsTheRunAtTheFirstPulseThatDoesNotFit) {
   }
   r.flush();
   EXPECT_EQ(out.samples_, run(L, 27) + run(H, 27) + run(L, 27));
+  Played near;  // room past the chunk's end: short pulses still stop at it
+  near.chunk_size = 100, near.cap = 130;
+  EXPECT_EQ(render(3500000, {{50, 1, Unit::samples, L}, T(10, 8, H)}, near).calls.at(0), "s100");
 }
 
 }  // namespace
