@@ -8,9 +8,13 @@
 //             64 KiB pieces; and the peak memory for a tape four times
 //             shorter, which shows whether memory grows with the tape;
 //   live:     the CPU a live replay takes per second of sound, on SDL's dummy
-//             driver (which plays in real time into nothing).
+//             driver (which plays in real time into nothing);
+//   exact:    a 5-minute tape of ROM-speed blocks to AU at four rates, with
+//             and without -exact: the times, and the lengths against the
+//             tape's exact length.
 //
 //   bench_run [folder] [rounds] [minutes]
+//   bench_run --exact [folder] [rounds]   (the last part only)
 //
 // REELWRIGHT_BENCH_PROGRAM names another build of the program to measure.
 #include <sys/resource.h>
@@ -66,19 +70,6 @@ double median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
-// About 42 seconds of signal per pair of blocks: a header, 6912 bytes, pauses.
-tzx::Tzx long_tape(double minutes) {
-  tzx::Tzx t;
-  uint32_t seed = 12345;
-  for (int b = 0; b < static_cast<int>(minutes * 60 / 42.0 + 0.999); b++) {
-    tzx::Bytes payload(6912);
-    for (auto &c : payload) c = static_cast<uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24);
-    t.standard(1000, tzx::spectrum_header(3, "block" + std::to_string(b), 6912, 16384, 32768));
-    t.standard(1000, tzx::data_block(0xFF, payload));
-  }
-  return t;
-}
-
 long long file_size(const std::string &path) {
   FILE *f = std::fopen(path.c_str(), "rb");
   if (!f) return 0;
@@ -88,11 +79,67 @@ long long file_size(const std::string &path) {
   return n;
 }
 
+// About 42 seconds of signal per pair of blocks: a header, 6912 bytes, pauses.
+// `tstates` gets its length in T-states, with the second the conversion adds.
+tzx::Tzx long_tape(double minutes, uint64_t *tstates = nullptr) {
+  tzx::Tzx t;
+  uint32_t seed = 12345;
+  uint64_t length = 3500000;  // the last second
+  auto standard = [&](const tzx::Bytes &data) {
+    t.standard(1000, data);
+    length += (data[0] < 128 ? 8064 : 3220) * 2168ull + 667 + 735 + 3500000;  // pilot, syncs, the pause
+    for (uint8_t byte : data)
+      for (int bit = 0; bit < 8; bit++) length += ((byte >> bit) & 1) ? 2 * 1710 : 2 * 855;
+  };
+  for (int b = 0; b < static_cast<int>(minutes * 60 / 42.0 + 0.999); b++) {
+    tzx::Bytes payload(6912);
+    for (auto &c : payload) c = static_cast<uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24);
+    standard(tzx::spectrum_header(3, "block" + std::to_string(b), 6912, 16384, 32768));
+    standard(tzx::data_block(0xFF, payload));
+  }
+  if (tstates) *tstates = length;
+  return t;
+}
+
+// The exact timing's cost and gain: interleaved rounds at each rate.
+void exact(const std::string &program, const std::string &dir, int rounds) {
+  const std::string tape = dir + "/bench-5min.tzx", out = dir + "/bench-exact.au";
+  uint64_t tstates = 0;
+  long_tape(4.2, &tstates).save(tape);  // six pairs of blocks: about five minutes
+  const double seconds = tstates / 3500000.0;
+  std::printf("exact      5-minute tape: %llu T-states, %.6f s\n", static_cast<unsigned long long>(tstates), seconds);
+  for (int rate : {11025, 22050, 44100, 48000}) {
+    std::vector<double> plain, exact, ratio;
+    long long n[2] = {0, 0};
+    for (int i = 0; i < rounds; i++) {
+      for (int e = 0; e < 2; e++) {
+        std::vector<std::string> args = {program, "-au", "-freq", std::to_string(rate), tape, out};
+        if (e) args.push_back("-exact");
+        (e ? exact : plain).push_back(run(args).wall);
+        n[e] = file_size(out) - 32;
+      }
+      ratio.push_back(exact.back() / plain.back());
+    }
+    const double want = seconds * rate;
+    std::printf("exact      %5d Hz: exact length %.2f samples; per pulse %lld (%+.2f, %+.3f%%), exact %lld (%+.2f); "
+                "%.1f ms, with -exact %.1f ms, ratio %.3f\n",
+                rate, want, n[0], n[0] - want, 100 * (n[0] - want) / want, n[1], n[1] - want, 1e3 * median(plain),
+                1e3 * median(exact), median(ratio));
+  }
+  std::remove(tape.c_str());
+  std::remove(out.c_str());
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
   const char *other = std::getenv("REELWRIGHT_BENCH_PROGRAM");
   const std::string program = other ? other : REELWRIGHT_BIN;
+  if (argc > 1 && std::string(argv[1]) == "--exact") {
+    exact(program, argc > 2 ? argv[2] : ".", argc > 3 ? std::atoi(argv[3]) : 31);
+    if (argc > 4) long_tape(4.2).save(argv[4]);  // the tape, kept
+    return 0;
+  }
   const std::string dir = argc > 1 ? argv[1] : ".";
   const int rounds = argc > 2 ? std::atoi(argv[2]) : 31;
   const double minutes = argc > 3 ? std::atof(argv[3]) : 20.0;
@@ -140,5 +187,6 @@ int main(int argc, char **argv) {
               100 * l.cpu / l.wall, l.status);
 
   for (const std::string &f : {small, big, quarter, out, plain, dir + "/bench-live.tzx"}) std::remove(f.c_str());
+  exact(program, dir, rounds);
   return 0;
 }

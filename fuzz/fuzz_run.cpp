@@ -3,7 +3,8 @@
 //
 // The first byte picks the run: bit 0 "-p"; bits 1-2 the rate (44100, 30303
 // with "-voc", 8000, 3500000); bit 3 "-128"; bits 4-6 how many of the next
-// bytes are keys on standard input. The rest is the tape image: TZX, CSW or
+// bytes are keys on standard input; bit 7 the signal's switches ("-exact",
+// "-invert", "-vol 37", "-speed 173" and, but with "-voc", "-16"). The rest is the tape image: TZX, CSW or
 // TAP, each known by its content. Every input
 // is run three times: "-info", "-one -x", and a conversion whose sound file
 // goes to /dev/null, with a low output limit so that looping tapes end fast.
@@ -58,6 +59,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const unsigned rate = (sel >> 1) & 3;
   a = {"reelwright", rate == 1 ? "-voc" : "-au", "-freq", kRates[rate], tape, "/dev/null"};
   if (sel & 8) a.push_back("-128");
+  if (sel & 0x80) {
+    a.insert(a.end(), {"-exact", "-invert", "-vol", "37", "-speed", "173"});
+    if (rate != 1) a.push_back("-16");
+  }
   run(a, keys, nkeys);
   return 0;
 }

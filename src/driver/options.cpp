@@ -47,6 +47,11 @@ const char *const kUsage[] = {
     "                  -e    n   End replay/conversion after block n",
     "                  -p        Wait after each page of Info",
     "                  -128      Work in 128k mode",
+    "                  -exact    Play every pulse and pause at its exact time",
+    "                  -invert   Invert the signal: high and low swapped",
+    "                  -vol  n   Set the volume to n% of full scale (1 to 100)",
+    "                  -16       Use 16-bit samples (.au, .wav and live)",
+    "                  -speed n  Play the tape at n% of its speed (50 to 200)",
 };
 
 [[noreturn]] void invalidoption(const char *s) { throw Failure(strprintf("Invalid Option %s !", s)); }
@@ -55,6 +60,19 @@ const char *const kUsage[] = {
 int switch_value(int argc, char **argv, int &n) {
   if (n + 1 >= argc) throw Failure(strprintf("Switch %s needs a number after it !", argv[n]));
   return getnumber(argv[++n]);
+}
+
+// The per cent after "-vol" or "-speed": a decimal number from lo to hi, and
+// nothing else.
+int percent(int argc, char **argv, int &n, int lo, int hi, const char *what) {
+  const char *sw = argv[n];
+  const int value = switch_value(argc, argv, n);
+  const char *text = argv[n];
+  bool digits = *text != 0;
+  for (const char *c = text; *c; c++) digits = digits && std::isdigit(static_cast<unsigned char>(*c));
+  if (!digits || value < lo || value > hi)
+    throw Failure(strprintf("Invalid Option %s %s (the %s is %d to %d per cent) !", sw, text, what, lo, hi));
+  return value;
 }
 
 struct Format {
@@ -98,6 +116,12 @@ std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console)
 
   Options o;
   bool voc = false, au = false, wav = false;
+  // The signal's switches, each to be given once.
+  unsigned given = 0;
+  auto once = [&given](const char *a, unsigned bit) {
+    if (given & bit) throw Failure(strprintf("Invalid Option %s (given twice) !", a));
+    given |= bit;
+  };
   int freq = 44100, nfreq = 0, files = 0;
   std::string second;
   for (int n = 1; n < argc; n++) {
@@ -113,6 +137,11 @@ std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console)
     auto is = [a](const char *sw) { return std::strcmp(a, sw) == 0; };
     switch (a[1]) {
       case 'v':
+        if (is("-vol")) {
+          once(a, 1);
+          o.signal.volume = percent(argc, argv, n, 1, 100, "volume");
+          break;
+        }
         if (!is("-voc")) invalidoption(a);
         voc = true;
         freq = 30303;
@@ -130,6 +159,11 @@ std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console)
         nfreq = switch_value(argc, argv, n);
         break;
       case 'i':
+        if (is("-invert")) {
+          once(a, 2);
+          o.signal.invert = true;
+          break;
+        }
         if (!is("-info")) invalidoption(a);
         o.mode = Mode::info;
         break;
@@ -146,6 +180,11 @@ std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console)
         o.starting = switch_value(argc, argv, n);
         break;
       case 'e':
+        if (is("-exact")) {
+          once(a, 4);
+          o.timing.exact = true;
+          break;
+        }
         if (!is("-e")) invalidoption(a);
         o.ending = switch_value(argc, argv, n);
         break;
@@ -154,8 +193,18 @@ std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console)
         o.pages = true;
         break;
       case '1':
+        if (is("-16")) {
+          once(a, 8);
+          o.signal.wide = true;
+          break;
+        }
         if (!is("-128")) invalidoption(a);
         o.mode128 = true;
+        break;
+      case 's':
+        if (!is("-speed")) invalidoption(a);
+        once(a, 16);
+        o.timing.speed = percent(argc, argv, n, 50, 200, "speed");
         break;
       default:
         invalidoption(a);
@@ -182,6 +231,8 @@ std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console)
                                 f.sw));
     }
   }
+  if (o.signal.wide && o.output == Output::voc)
+    throw Failure("Invalid Option -16 (a VOC file holds 8-bit samples only) !");
   if (files == 2) o.output_name = second;
   else if (o.output != Output::live) o.output_name = ChangeFileExtension(o.input, format_of(o.output).ext);
   o.freq = nfreq != 0 ? nfreq : freq;

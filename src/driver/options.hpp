@@ -4,6 +4,9 @@
 #include <optional>
 #include <string>
 
+#include "engine/pulse.hpp"
+#include "sinks/levels.hpp"
+
 namespace driver {
 
 class Console;
@@ -20,6 +23,8 @@ struct Options {
   bool pages = false;
   bool expand = false;
   bool mode128 = false;
+  engine::Timing timing;  // -exact, -speed
+  sinks::Signal signal;   // -invert, -vol, -16
   std::string input;
   std::string output_name;  // the sound file of a conversion
 };

@@ -127,23 +127,23 @@ void Session::open() {
     return;
   }
   if (!live()) refuse_to_overwrite_a_tape();
+  const std::string file = signal_words();
   switch (opt_.output) {
     case Output::voc:
-      console_.say("\nCreating .VOC file using %d Hz frequency.\n\n", opt_.freq);
-      output_ = std::make_unique<sinks::VocFile>(opt_.output_name, limits_.max_samples);
+      console_.say("\nCreating .VOC file using %d Hz frequency%s.\n\n", opt_.freq, file.c_str());
+      output_ = std::make_unique<sinks::VocFile>(opt_.output_name, limits_.max_samples, opt_.signal);
       break;
     case Output::au:
-      console_.say("\nCreating .au file using %d Hz frequency.\n\n", opt_.freq);
-      output_ = std::make_unique<sinks::AuFile>(opt_.output_name, limits_.max_samples);
+      console_.say("\nCreating .au file using %d Hz frequency%s.\n\n", opt_.freq, file.c_str());
+      output_ = std::make_unique<sinks::AuFile>(opt_.output_name, limits_.max_samples, opt_.signal);
       break;
     case Output::wav:
-      console_.say("\nCreating .wav file using %d Hz frequency.\n\n", opt_.freq);
-      output_ = std::make_unique<sinks::WavFile>(opt_.output_name,
-                                                 std::min(limits_.max_samples, sinks::WavFile::kMaxSamples));
+      console_.say("\nCreating .wav file using %d Hz frequency%s.\n\n", opt_.freq, file.c_str());
+      output_ = std::make_unique<sinks::WavFile>(opt_.output_name, limits_.max_samples, opt_.signal);
       break;
     case Output::live: {
-      console_.say("\nStarting playback on CoreAudio using %d Hz frequency.\n\n", opt_.freq);
-      auto live = std::make_unique<sinks::LiveOutput>();
+      console_.say("\nStarting playback on CoreAudio using %d Hz frequency%s.\n\n", opt_.freq, file.c_str());
+      auto live = std::make_unique<sinks::LiveOutput>(sinks::DefaultSoundDevice(), opt_.signal);
       live_ = live.get();
       output_ = std::move(live);
       break;
@@ -157,7 +157,7 @@ void Session::open() {
     });
   }
   if (live()) console_.say("CoreAudio initialized\n");
-  time_.emplace(rate_);
+  time_.emplace(rate_, opt_.timing);
   resampler_ = std::make_unique<engine::Resampler>(*output_, *time_);
   stream_ = std::make_unique<engine::PulseStream>(*resampler_, *time_);
 }
@@ -165,7 +165,7 @@ void Session::open() {
 Session::Session(const Session &live, Console &muted, Measuring)
     : opt_(live.opt_), console_(muted), limits_(live.limits_), tape_(live.tape_), measuring_(true), rate_(live.rate_) {
   output_ = std::make_unique<SampleCounter>(limits_.max_samples);
-  time_.emplace(rate_);
+  time_.emplace(rate_, opt_.timing);
   resampler_ = std::make_unique<engine::Resampler>(*output_, *time_);
   stream_ = std::make_unique<engine::PulseStream>(*resampler_, *time_);
 }
@@ -205,6 +205,16 @@ Session::Measure Session::measure_block(int index, engine::Level level) const {
 
 void Session::wait_ahead(StatusView::Until until) const {
   if (measuring_) throw WaitsAhead{until};
+}
+
+std::string Session::signal_words() const {
+  std::string w;
+  if (opt_.timing.exact) w += ", exact timing";
+  if (opt_.signal.invert) w += ", inverted";
+  if (opt_.signal.volume != 0) w += strprintf(", %d%% volume", opt_.signal.volume);
+  if (opt_.signal.wide) w += ", 16-bit samples";
+  if (opt_.timing.speed != 100) w += strprintf(", %d%% speed", opt_.timing.speed);
+  return w;
 }
 
 void Session::refuse_to_overwrite_a_tape() const {

@@ -67,6 +67,9 @@ class Session {
   // image, is never written over.
   void refuse_to_overwrite_a_tape() const;
   bool live() const { return opt_.output == Output::live; }
+  // The switches of the signal in force, as the header line names them
+  // (", exact timing, 120% speed, ...").
+  std::string signal_words() const;
   void prefix(const format::IndexedBlock &b);
   void visit(const format::IndexedBlock &b);
   void texts(const format::Block &block, const listing::Place &at);

@@ -1,5 +1,6 @@
 // Where samples go: a sound file or the sound device. The engine hands every
-// output the same runs of 8-bit samples and never knows which one it feeds.
+// output the same runs of 8-bit samples, one byte for each of its two levels,
+// and never knows which one it feeds (nor what values the levels take there).
 #pragma once
 
 #include <cstddef>
@@ -31,8 +32,9 @@ class SampleOutput {
   // Samples the engine collects before handing them over (the lag between
   // the text on the screen and the sound, for the device).
   virtual size_t chunk() const { return 256 * 1024; }
-  // Bytes the output holds before its first sample (a file's header): chunks
-  // end where these and the samples before make a multiple of the chunk size.
+  // What the output holds before its first sample (a file's header), in
+  // samples (its bytes over the bytes a sample): chunks end where these and
+  // the samples before make a multiple of the chunk size.
   virtual size_t lead() const { return 0; }
 };
 

@@ -39,26 +39,38 @@ class PulseConsumer {
   virtual void take(std::span<const Pulse> pulses) = 0;
 };
 
+// How the durations of a tape become samples: with today's rule or in exact
+// time, at the tape's own speed or faster or slower.
+struct Timing {
+  bool exact = false;  // each duration's left-over part of a sample carries on to the next
+  int speed = 100;     // per cent of the tape's speed: every duration is divided by speed / 100
+};
+
 // Output samples per T-state at a rate, and the sample counts of durations
-// under the per-pulse rule: each duration is rounded on its own. (Recordings
-// keep exact time instead: see the resampler.)
+// under the per-pulse rule: each duration is rounded on its own. (Recordings,
+// and everything with Timing::exact, keep exact time instead: see the
+// resampler.)
 class TimeBase {
  public:
-  explicit TimeBase(int rate) : rate_(rate), cycle_(rate / 3500000.0) {}
+  explicit TimeBase(int rate, Timing timing = {})
+      : rate_(rate), timing_(timing), cycle_(rate / (35000.0 * timing.speed)) {}
   int rate() const { return rate_; }
+  const Timing &timing() const { return timing_; }
   double cycle() const { return cycle_; }
   // n T-states: cycle * n + 0.5, truncated.
   uint32_t samples(uint32_t tstates) const { return Samples(cycle_, tstates); }
   static uint32_t Samples(double cycle, uint32_t tstates) { return static_cast<uint32_t>(cycle * tstates + 0.5); }
   // A pause: the product of milliseconds and rate in single precision, then
-  // divided by 1000 and truncated (65535 ms at 48000 Hz is 3145679 samples).
+  // divided by 1000 (and by speed / 100) and truncated (65535 ms at 48000 Hz
+  // is 3145679 samples).
   uint32_t pause_samples(uint32_t ms) const {
     float product = static_cast<float>(ms) * static_cast<float>(rate_);
-    return static_cast<uint32_t>(static_cast<double>(product) / 1000.0);
+    return static_cast<uint32_t>(static_cast<double>(product) / (10.0 * timing_.speed));
   }
 
  private:
   int rate_;
+  Timing timing_;
   double cycle_;
 };
 
@@ -82,9 +94,10 @@ class PulseStream {
     push({tstates, n, Unit::tstates, level_});
     if (n & 1) level_ = Other(level_);
   }
-  // A sync pulse: left out, edge and all, when it makes no sample.
+  // A sync pulse: left out, edge and all, when it makes no sample of its own
+  // (in exact time, only when it has no length).
   void sync(uint32_t tstates) {
-    if (time_.samples(tstates) != 0) pulse(tstates);
+    if (time_.timing().exact ? tstates != 0 : time_.samples(tstates) != 0) pulse(tstates);
   }
   // A square wave: two pulses of t T-states, ending at the level it began.
   void wave(uint32_t tstates) { pulses(tstates, 2); }

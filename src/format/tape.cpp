@@ -95,6 +95,8 @@ bool IsTapeImage(const std::string &path) {
     if (file.read(b.data(), b.size(), got) != 0) got = 0;
     b.resize(got);
   }
+  for (const char *sound : {"Creative Voice File\x1A", ".snd", "RIFF"})
+    if (b.size() >= std::strlen(sound) && std::memcmp(b.data(), sound, std::strlen(sound)) == 0) return false;
   return KindOf(b, path).has_value();
 }
 

@@ -45,7 +45,9 @@ enum class Kind { tzx, tap, csw };
 // ends exactly at the file's end) or its name ends in ".tap", any case.
 std::optional<Kind> KindOf(Bytes image, const std::string &name);
 // Whether the file at `path` is a tape image, by its first bytes, its name
-// and, for a file of up to 16 MiB, its TAP length chain.
+// and, for a file of up to 16 MiB, its TAP length chain. A file that begins
+// as a VOC, AU or WAV file does is a sound file: its samples may happen to
+// chain like a TAP file's lengths (16-bit AU samples of ±4096 often do).
 bool IsTapeImage(const std::string &path);
 
 // The header of a CSW file.

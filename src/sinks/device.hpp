@@ -4,6 +4,8 @@
 // samples and fills the frames the device asks for.
 #pragma once
 
+#include <cmath>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -18,6 +20,7 @@ struct DeviceSpec {
   int rate = 0;
   unsigned channels = 0;
   unsigned period = 0;  // frames a call of fill() asks for, at most
+  int bits = 32;        // what the device is given: 32-bit floats, or 16-bit signed samples
 };
 
 // Fills frames for the device, on the device's own thread. It must never block.
@@ -33,15 +36,23 @@ class SoundDevice {
  public:
   virtual ~SoundDevice() = default;
   // Opens the default output device, asking for `rate` and accepting the
-  // device's own; the feed fills its frames once it is started. When it fails
-  // it says at which step and why.
-  virtual DeviceStep open(int rate, DeviceFeed &feed, DeviceSpec &spec, std::string &why) = 0;
+  // device's own, for samples of `bits` bits (32: floats; 16: signed 16-bit
+  // samples, which the device makes of the feed's floats, full scale being
+  // 32768); the feed fills its frames once it is started. When it fails it
+  // says at which step and why.
+  virtual DeviceStep open(int rate, int bits, DeviceFeed &feed, DeviceSpec &spec, std::string &why) = 0;
   // The device starts (or goes on) asking for frames.
   virtual bool start(std::string &why) = 0;
   // No more calls of the feed once this returns.
   virtual void stop() = 0;
   virtual void close() = 0;
 };
+
+// A float sample as a signed 16-bit one: times 32768, rounded, within range.
+inline int16_t Sample16(float f) {
+  const long v = std::lround(f * 32768.0f);
+  return static_cast<int16_t>(v > 32767 ? 32767 : v < -32768 ? -32768 : v);
+}
 
 // The default sound device of this build.
 std::unique_ptr<SoundDevice> DefaultSoundDevice();

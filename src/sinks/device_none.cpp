@@ -7,7 +7,7 @@ namespace {
 
 class NoDevice final : public SoundDevice {
  public:
-  DeviceStep open(int, DeviceFeed &, DeviceSpec &, std::string &why) override {
+  DeviceStep open(int, int, DeviceFeed &, DeviceSpec &, std::string &why) override {
     why = "this build of reelwright has no sound output";
     return DeviceStep::default_device;
   }

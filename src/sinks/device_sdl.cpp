@@ -11,7 +11,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "sinks/device.hpp"
 
@@ -54,7 +56,7 @@ class SdlDevice final : public SoundDevice {
  public:
   ~SdlDevice() override { close(); }
 
-  DeviceStep open(int rate, DeviceFeed &feed, DeviceSpec &spec, std::string &why) override {
+  DeviceStep open(int rate, int bits, DeviceFeed &feed, DeviceSpec &spec, std::string &why) override {
     feed_ = &feed;
     if (device_ == 0) {
       if (!load(why)) return DeviceStep::default_device;
@@ -68,13 +70,13 @@ class SdlDevice final : public SoundDevice {
       }
       SDL_AudioSpec want{};
       want.freq = rate;
-      want.format = AUDIO_F32SYS;
+      want.format = bits == 16 ? AUDIO_S16SYS : AUDIO_F32SYS;
       want.channels = 2;
       want.samples = 1024;
       want.callback = callback;
       want.userdata = this;
       // The device's own rate and channel count are taken as they are; SDL
-      // converts the floats to whatever the hardware takes.
+      // converts the samples to whatever the hardware takes.
       device_ = OpenAudioDevice(nullptr, 0, &want, &have_,
                                 SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
       if (device_ == 0) {
@@ -93,6 +95,8 @@ class SdlDevice final : public SoundDevice {
     spec.rate = have_.freq;
     spec.channels = have_.channels;
     spec.period = have_.samples;
+    spec.bits = have_.format == AUDIO_S16SYS ? 16 : 32;
+    floats_.assign(size_t(have_.samples) * have_.channels, 0.0f);
     return DeviceStep::ok;
   }
 
@@ -118,9 +122,17 @@ class SdlDevice final : public SoundDevice {
 
  private:
   static void SDLCALL callback(void *self, Uint8 *stream, int len) {
-    const SdlDevice &d = *static_cast<SdlDevice *>(self);
+    SdlDevice &d = *static_cast<SdlDevice *>(self);
     const unsigned channels = d.have_.channels;
-    d.feed_->fill(reinterpret_cast<float *>(stream), static_cast<unsigned>(len) / (channels * sizeof(float)), channels);
+    if (d.have_.format != AUDIO_S16SYS) {
+      d.feed_->fill(reinterpret_cast<float *>(stream), static_cast<unsigned>(len) / (channels * sizeof(float)), channels);
+      return;
+    }
+    // 16-bit samples, made of the feed's floats.
+    const unsigned frames = std::min<unsigned>(static_cast<unsigned>(len) / (channels * 2), d.have_.samples);
+    d.feed_->fill(d.floats_.data(), frames, channels);
+    int16_t *out = reinterpret_cast<int16_t *>(stream);
+    for (size_t i = 0; i < size_t(frames) * channels; i++) out[i] = Sample16(d.floats_[i]);
   }
 
   template <class F>
@@ -162,6 +174,7 @@ class SdlDevice final : public SoundDevice {
   SDL_AudioSpec have_{};
   bool subsystem_up_ = false;
   DeviceFeed *feed_ = nullptr;
+  std::vector<float> floats_;  // for a device of 16-bit samples
 };
 
 }  // namespace

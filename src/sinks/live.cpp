@@ -23,8 +23,8 @@ constexpr const char *kNoOutput = "No sound output could be opened! Use -voc or 
 
 }  // namespace
 
-LiveOutput::LiveOutput(std::unique_ptr<SoundDevice> device, FILE *messages)
-    : device_(std::move(device)), messages_(messages) {}
+LiveOutput::LiveOutput(std::unique_ptr<SoundDevice> device, const Signal &signal, FILE *messages)
+    : device_(std::move(device)), levels_(FloatLevelsOf(signal)), bits_(signal.wide ? 16 : 32), messages_(messages) {}
 
 LiveOutput::~LiveOutput() { abandon(); }
 
@@ -33,7 +33,7 @@ int LiveOutput::begin(int rate) {
   std::string why;
   DeviceSpec spec;
   const char *step = nullptr;  // the property whose query failed
-  switch (device_->open(rate, *this, spec, why)) {
+  switch (device_->open(rate, bits_, *this, spec, why)) {
     case DeviceStep::ok: break;
     case DeviceStep::default_device: step = "kAudioHardwarePropertyDefaultOutputDevice"; break;
     case DeviceStep::buffer_size: step = "kAudioDevicePropertyBufferSize"; break;
@@ -122,12 +122,12 @@ void LiveOutput::put(uint64_t n, Sample sample) {
 }
 
 void LiveOutput::run(uint8_t value, uint64_t count) {
-  const float f = SampleToFloat(value);
+  const float f = levels_.of(value);
   put(count, [f](uint64_t) { return f; });
 }
 
 void LiveOutput::samples(std::span<const uint8_t> s) {
-  put(s.size(), [s](uint64_t i) { return SampleToFloat(s[i]); });
+  put(s.size(), [this, s](uint64_t i) { return levels_.of(s[i]); });
 }
 
 void LiveOutput::discard() { discard_to_.store(written_, std::memory_order_release); }

@@ -18,13 +18,16 @@
 
 #include "engine/output.hpp"
 #include "sinks/device.hpp"
+#include "sinks/levels.hpp"
 
 namespace sinks {
 
 class LiveOutput final : public engine::SampleOutput, private DeviceFeed {
  public:
-  // The sound system's messages go to `messages`.
-  explicit LiveOutput(std::unique_ptr<SoundDevice> device = DefaultSoundDevice(), FILE *messages = stderr);
+  // The levels as the signal's switches shape them (16-bit samples for the
+  // device with -16); the sound system's messages go to `messages`.
+  explicit LiveOutput(std::unique_ptr<SoundDevice> device = DefaultSoundDevice(), const Signal &signal = {},
+                      FILE *messages = stderr);
   ~LiveOutput() override;
   LiveOutput(const LiveOutput &) = delete;
   LiveOutput &operator=(const LiveOutput &) = delete;
@@ -74,6 +77,8 @@ class LiveOutput final : public engine::SampleOutput, private DeviceFeed {
   uint64_t taken() const;
 
   std::unique_ptr<SoundDevice> device_;
+  const FloatLevels levels_;
+  const int bits_;  // asked of the device
   FILE *messages_;
   std::function<void()> hook_;
   DeviceSpec spec_;
@@ -98,8 +103,5 @@ class LiveOutput final : public engine::SampleOutput, private DeviceFeed {
   std::counting_semaphore<> taken_sem_{0};
   std::atomic<bool> waiting_{false};
 };
-
-// The float the device plays for a sample byte: (byte - 128) / 128.
-inline float SampleToFloat(uint8_t b) { return static_cast<float>(static_cast<int>(b) - 128) * 0.0078125f; }
 
 }  // namespace sinks

@@ -1,12 +1,16 @@
 #include "sinks/sound_file.hpp"
 
 #include <cstring>
+#include <stdexcept>
+
+#include "engine/pulse.hpp"
 
 namespace sinks {
 
 namespace {
 
 constexpr size_t kDirect = 16u << 10;  // samples written straight from the engine's chunk
+constexpr size_t kScratch = 64u << 10;  // samples made at once from the engine's
 
 // Puts n samples from p, or n copies of value when p is null.
 void put_samples(OutputFile &f, const uint8_t *p, uint8_t value, size_t n) {
@@ -16,20 +20,49 @@ void put_samples(OutputFile &f, const uint8_t *p, uint8_t value, size_t n) {
 
 }  // namespace
 
+SoundFile::SoundFile(std::string path, uint64_t limit, const Signal &signal, const Layout &layout)
+    : file_(std::move(path)), width_(signal.wide ? 2 : 1), capacity_(layout.max_bytes / width_) {
+  if (limit < capacity_) capacity_ = limit;
+  const Levels l = LevelsAt(signal, layout.usual, 8 * static_cast<int>(width_));
+  for (int level = 0; level < 2; level++) {
+    const int32_t v = level ? l.high : l.low;
+    const uint8_t sample = static_cast<uint8_t>(v + (layout.signed8 ? 0 : 128));
+    const uint8_t hi = static_cast<uint8_t>(v >> 8), lo = static_cast<uint8_t>(v);
+    if (width_ == 1) bytes_[level][0] = sample;
+    else bytes_[level][0] = layout.big_endian ? hi : lo, bytes_[level][1] = layout.big_endian ? lo : hi;
+  }
+  same_ = width_ == 1 && bytes_[0][0] == static_cast<uint8_t>(engine::Level::low) &&
+          bytes_[1][0] == static_cast<uint8_t>(engine::Level::high);
+}
+
 int SoundFile::begin(int rate) {
   file_.create();
+  if (!same_) scratch_.reset(new uint8_t[kScratch * width_]);
   start(rate);
   return rate;
 }
 
 void SoundFile::run(uint8_t value, uint64_t count) {
   if (!file_.is_open()) return;
-  append(nullptr, value, static_cast<size_t>(count));
+  const uint8_t *b = bytes_[IsHigh(value)];
+  if (width_ == 1) return append(nullptr, same_ ? value : b[0], static_cast<size_t>(count));
+  for (size_t i = 0; i < kScratch && i < count; i++) std::memcpy(scratch_.get() + 2 * i, b, 2);
+  while (count > 0 && file_.is_open()) {
+    const size_t k = count < kScratch ? static_cast<size_t>(count) : kScratch;
+    append(scratch_.get(), 0, 2 * k);
+    count -= k;
+  }
 }
 
 void SoundFile::samples(std::span<const uint8_t> s) {
   if (!file_.is_open()) return;
-  append(s.data(), 0, s.size());
+  if (same_) return append(s.data(), 0, s.size());
+  for (size_t at = 0; at < s.size() && file_.is_open(); at += kScratch) {
+    const size_t k = s.size() - at < kScratch ? s.size() - at : kScratch;
+    uint8_t *to = scratch_.get();
+    for (size_t i = 0; i < k; i++, to += width_) std::memcpy(to, bytes_[IsHigh(s[at + i])], width_);
+    append(scratch_.get(), 0, k * width_);
+  }
 }
 
 void SoundFile::put_plain(const uint8_t *p, uint8_t value, size_t n) {
@@ -64,6 +97,11 @@ void put_be(uint8_t *p, uint32_t v) {
 namespace {
 constexpr uint32_t kVocBlock = 65535;  // samples in a full sample block
 constexpr size_t kMaxBlocks = 8;        // whole blocks written at once
+}
+
+VocFile::VocFile(std::string path, uint64_t limit, const Signal &signal)
+    : SoundFile(std::move(path), limit, signal, {kUsual, false, false, kMaxSamples}) {
+  if (width_ != 1) throw std::invalid_argument("a VOC file of 16-bit samples");
 }
 
 void VocFile::start(int rate) {
@@ -131,11 +169,14 @@ void VocFile::end() {
 
 // --- AU ---
 
+AuFile::AuFile(std::string path, uint64_t limit, const Signal &signal)
+    : SoundFile(std::move(path), limit, signal, {kUsualAu, true, true, kMaxSamples}) {}
+
 void AuFile::header(uint8_t *out) const {
   put_be(out, 0x2E736E64);  // ".snd"
   put_be(out + 4, 32);      // offset of the first sample
   put_be(out + 8, data_size_);
-  put_be(out + 12, 2);  // 8-bit linear
+  put_be(out + 12, width_ == 1 ? 2 : 3);  // 8-bit or 16-bit linear
   put_be(out + 16, static_cast<uint32_t>(rate_));
   put_be(out + 20, 1);  // mono
 }
@@ -160,15 +201,19 @@ void AuFile::end() {
 
 // --- WAV ---
 
+WavFile::WavFile(std::string path, uint64_t limit, const Signal &signal)
+    : SoundFile(std::move(path), limit, signal, {kUsual, false, false, kMaxSamples}) {}
+
 void WavFile::start(int rate) {
   uint8_t b[44] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
+  const uint32_t width = static_cast<uint32_t>(width_);
   put_le(b + 16, 16, 4);  // the format chunk's size
   put_le(b + 20, 1, 2);   // PCM
   put_le(b + 22, 1, 2);   // mono
   put_le(b + 24, static_cast<uint32_t>(rate), 4);
-  put_le(b + 28, static_cast<uint32_t>(rate), 4);  // bytes a second
-  put_le(b + 32, 1, 2);                            // bytes a frame
-  put_le(b + 34, 8, 2);                            // bits a sample
+  put_le(b + 28, static_cast<uint32_t>(rate) * width, 4);  // bytes a second
+  put_le(b + 32, width, 2);                                // bytes a frame
+  put_le(b + 34, 8 * width, 2);                            // bits a sample
   std::memcpy(b + 36, "data", 4);
   put_le(b + 4, 36, 4);  // provisional sizes: no samples yet
   file_.put(b, sizeof b);

@@ -123,7 +123,8 @@ harness::Result shell(const std::string &cmd) { return harness::run({"-c", cmd +
 TEST(Docs, ReadmeExamplesAreReal) {
   auto found = run_examples("README.md", false);
   EXPECT_GE(found.size(), 15u);
-  for (std::string s : {"-voc", "-au", "-wav", "-freq", "-info", "-one", "-x", "-b", "-e", "-p", "-128"}) {
+  for (std::string s : {"-voc", "-au", "-wav", "-freq", "-info", "-one", "-x", "-b", "-e", "-p", "-128", "-exact",
+                        "-invert", "-vol", "-16", "-speed"}) {
     bool shown = false;  // every switch is shown at work at least once
     for (const auto &ex : found) shown |= (ex.command + " ").find(" " + s + " ") != std::string::npos;
     EXPECT_TRUE(shown) << s;
@@ -141,7 +142,8 @@ TEST(Docs, InstallGivesAWorkingProgramAndManualPage) {
   r = shell("'" + prefix.file("bin/reelwright") + "'");  // no arguments: the usage text
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out.rfind(harness::kBanner + "\nUsage: reelwright [switches] file.tzx [output.voc|output.au]\n\n", 0), 0u);
-  EXPECT_TRUE(r.out.ends_with("\n                  -128      Work in 128k mode\n")) << r.out;
+  EXPECT_NE(r.out.find("\n                  -128      Work in 128k mode\n"), std::string::npos) << r.out;
+  EXPECT_TRUE(r.out.ends_with("\n                  -speed n  Play the tape at n% of its speed (50 to 200)\n")) << r.out;
 
   r = shell("groff -man -ww -z '" + page + "'");
   EXPECT_EQ(r.status, 0);
@@ -150,6 +152,7 @@ TEST(Docs, InstallGivesAWorkingProgramAndManualPage) {
   ASSERT_EQ(r.status, 0) << r.out;
   for (std::string h : {"NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "FILES", "EXIT STATUS", "EXAMPLES", "NOTES"})
     EXPECT_NE(r.out.find("\n" + h + "\n"), std::string::npos) << h;
-  for (std::string s : {"-voc ", "-au ", "-wav ", "-freq n\n", "-info ", "-one ", "-x ", "-b n ", "-e n ", "-p ", "-128 "})
+  for (std::string s : {"-voc ", "-au ", "-wav ", "-freq n\n", "-info ", "-one ", "-x ", "-b n ", "-e n ", "-p ", "-128 ",
+                        "-exact ", "-invert\n", "-vol n ", "-16 ", "-speed n\n"})
     EXPECT_NE(r.out.find("\n       " + s), std::string::npos) << s;  // each switch heads an entry of OPTIONS
 }

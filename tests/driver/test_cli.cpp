@@ -30,7 +30,10 @@ std::string parse(std::vector<std::string> args) {
     else
       got = std::to_string(static_cast<int>(o->mode)) + " " + std::to_string(static_cast<int>(o->output)) + " " +
             std::to_string(o->freq) + " " + o->output_name + " " + std::to_string(o->starting) + " " +
-            std::to_string(o->ending) + (o->pages ? " p" : "") + (o->expand ? " x" : "") + (o->mode128 ? " 128" : "");
+            std::to_string(o->ending) + (o->pages ? " p" : "") + (o->expand ? " x" : "") + (o->mode128 ? " 128" : "") +
+            (o->timing.exact ? " exact" : "") + (o->signal.invert ? " invert" : "") + (o->signal.wide ? " 16" : "") +
+            (o->timing.speed != 100 ? " speed" + std::to_string(o->timing.speed) : "") +
+            (o->signal.volume ? " vol" + std::to_string(o->signal.volume) : "");
   } catch (const format::Failure &f) {
     got = f.what();
   }

@@ -33,6 +33,30 @@ TEST(Live, TheDeviceReceivesExactlyTheSamplesOfTheConversion) {
     ASSERT_EQ(stream[i + 1], want) << "sample " << k;
   }
   for (; i < stream.size(); i++) ASSERT_EQ(stream[i], stream[i - 1]);
+
+  // With -16 the device is given 16-bit samples, the same as a 16-bit AU
+  // file's (big-endian there): here half of full scale, upside down.
+  const std::vector<std::string> signal = {"-16", "-vol", "50", "-invert"};
+  std::vector<std::string> args = signal;
+  args.insert(args.end(), {"-au", dir.file("t.tzx"), dir.file("t16.au")});
+  ASSERT_EQ(harness::run(args).status, 0);
+  const std::string au16 = harness::read_file(dir.file("t16.au")).substr(32);
+  args = signal;
+  args.push_back(dir.file("t.tzx"));
+  live = harness::run(args, {.env = {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + dir.file("device16.raw")}});
+  ASSERT_EQ(live.status, 0) << live.out << live.err;
+  const std::string raw16 = harness::read_file(dir.file("device16.raw"));
+  std::vector<int16_t> frames(raw16.size() / 2);
+  std::memcpy(frames.data(), raw16.data(), frames.size() * 2);
+  i = 0;
+  while (i < frames.size() && frames[i] == 0) i += 2;
+  ASSERT_GE(frames.size(), i + au16.size());
+  for (size_t k = 0; k < au16.size(); k += 2, i += 2) {
+    const int16_t want = static_cast<int16_t>(static_cast<uint8_t>(au16[k]) << 8 | static_cast<uint8_t>(au16[k + 1]));
+    ASSERT_TRUE(want == 16384 || want == -16384) << want;
+    ASSERT_EQ(frames[i], want) << "sample " << k / 2;
+    ASSERT_EQ(frames[i + 1], want) << "sample " << k / 2;
+  }
 }
 
 TEST(Live, AStopWaitsForAKeyAndNoDeviceEndsWithAClearError) {

@@ -47,10 +47,10 @@ struct Played : engine::PulseConsumer, engine::SampleOutput {
 
 // Every block of the tape, played from `start` at `rate`: as pulses, or
 // rendered to samples.
-inline Played tape(const tzx::Tzx &t, Level start, bool render, int rate) {
+inline Played tape(const tzx::Tzx &t, Level start, bool render, int rate, engine::Timing timing = {}) {
   format::Tape tape = format::Tape::FromTzx(t.bytes);
   Played out;
-  engine::TimeBase time(rate);
+  engine::TimeBase time(rate, timing);
   engine::Resampler r(out, time);
   engine::PulseStream s(render ? static_cast<engine::PulseConsumer &>(r) : out, time);
   s.set_level(start);
@@ -61,8 +61,8 @@ inline Played tape(const tzx::Tzx &t, Level start, bool render, int rate) {
 }
 
 // The samples of pulses at `rate`, as `out` takes them.
-inline Played render(int rate, const std::vector<Pulse> &items, Played out = {}) {
-  engine::TimeBase time(rate);
+inline Played render(int rate, const std::vector<Pulse> &items, Played out = {}, engine::Timing timing = {}) {
+  engine::TimeBase time(rate, timing);
   engine::Resampler r(out, time);
   r.take(items);
   r.flush();
