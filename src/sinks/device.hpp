@@ -40,7 +40,7 @@ class SoundDevice {
   // samples, which the device makes of the feed's floats, full scale being
   // 32768); the feed fills its frames once it is started. When it fails it
   // says at which step and why.
-  virtual DeviceStep open(int rate, int bits, DeviceFeed &feed, DeviceSpec &spec, std::string &why) = 0;
+  virtual DeviceStep open(int rate, int bits, DeviceFeed &feed, DeviceSpec &format, std::string &why) = 0;
   // The device starts (or goes on) asking for frames.
   virtual bool start(std::string &why) = 0;
   // No more calls of the feed once this returns.

@@ -56,7 +56,7 @@ class SdlDevice final : public SoundDevice {
  public:
   ~SdlDevice() override { close(); }
 
-  DeviceStep open(int rate, int bits, DeviceFeed &feed, DeviceSpec &spec, std::string &why) override {
+  DeviceStep open(int rate, int bits, DeviceFeed &feed, DeviceSpec &format, std::string &why) override {
     feed_ = &feed;
     if (device_ == 0) {
       if (!load(why)) return DeviceStep::default_device;
@@ -92,10 +92,10 @@ class SdlDevice final : public SoundDevice {
       why = "SDL: the device reports no usable stream format";
       return DeviceStep::stream_format;
     }
-    spec.rate = have_.freq;
-    spec.channels = have_.channels;
-    spec.period = have_.samples;
-    spec.bits = have_.format == AUDIO_S16SYS ? 16 : 32;
+    format.rate = have_.freq;
+    format.channels = have_.channels;
+    format.period = have_.samples;
+    format.bits = have_.format == AUDIO_S16SYS ? 16 : 32;
     floats_.assign(size_t(have_.samples) * have_.channels, 0.0f);
     return DeviceStep::ok;
   }

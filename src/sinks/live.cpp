@@ -29,19 +29,19 @@ LiveOutput::LiveOutput(std::unique_ptr<SoundDevice> device, const Signal &signal
 LiveOutput::~LiveOutput() { abandon(); }
 
 int LiveOutput::begin(int rate) {
-  if (opened_) return spec_.rate;
+  if (opened_) return format_.rate;
   std::string why;
-  DeviceSpec spec;
+  DeviceSpec got;
   const char *step = nullptr;  // the property whose query failed
-  switch (device_->open(rate, bits_, *this, spec, why)) {
+  switch (device_->open(rate, bits_, *this, got, why)) {
     case DeviceStep::ok: break;
     case DeviceStep::default_device: step = "kAudioHardwarePropertyDefaultOutputDevice"; break;
     case DeviceStep::buffer_size: step = "kAudioDevicePropertyBufferSize"; break;
     case DeviceStep::stream_format: step = "kAudioDevicePropertyStreamFormat"; break;
   }
-  if (!step && (spec.rate < 1 || spec.rate > kMaxRate || spec.channels == 0)) {
+  if (!step && (got.rate < 1 || got.rate > kMaxRate || got.channels == 0)) {
     step = "kAudioDevicePropertyStreamFormat";
-    why = format::strprintf("the device runs at an unusable rate of %d Hz", spec.rate);
+    why = format::strprintf("the device runs at an unusable rate of %d Hz", got.rate);
   }
   if (step) {
     std::fprintf(messages_, "get %s error %ld\n", step, -1L);
@@ -49,9 +49,9 @@ int LiveOutput::begin(int rate) {
     device_->close();
     throw format::Failure(kNoOutput);
   }
-  spec_ = spec;
+  format_ = got;
   // A quarter of a second, and never less than a few of the device's periods.
-  capacity_ = std::max<uint64_t>(static_cast<uint64_t>(spec.rate) / 4, 4ull * std::max(spec.period, 256u));
+  capacity_ = std::max<uint64_t>(static_cast<uint64_t>(got.rate) / 4, 4ull * std::max(got.period, 256u));
   size_ = 2 * capacity_;
   ring_.reset(new float[size_]());
   written_ = 0;
@@ -61,7 +61,7 @@ int LiveOutput::begin(int rate) {
   last_ = 0.0f;
   opened_ = true;
   started_ = false;
-  return spec_.rate;
+  return format_.rate;
 }
 
 uint64_t LiveOutput::taken() const {

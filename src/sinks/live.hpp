@@ -60,7 +60,7 @@ class LiveOutput final : public engine::SampleOutput, private DeviceFeed {
   uint64_t queued() const { return written_; }
   uint64_t played() const { return taken(); }
   // The device's rate, once open.
-  int rate() const { return spec_.rate; }
+  int rate() const { return format_.rate; }
   // Most samples the ring holds ahead of the device.
   uint64_t queue_length() const { return capacity_; }
 
@@ -81,7 +81,7 @@ class LiveOutput final : public engine::SampleOutput, private DeviceFeed {
   const int bits_;  // asked of the device
   FILE *messages_;
   std::function<void()> hook_;
-  DeviceSpec spec_;
+  DeviceSpec format_;
   bool opened_ = false, started_ = false;
 
   // The ring: the device may take from [read_, published_); the producer

@@ -17,9 +17,9 @@ struct TestDevice final : sinks::SoundDevice {
   DeviceFeed *feed = nullptr;
   int rate = 8000;
   unsigned period = 1024;
-  DeviceStep open(int, int, DeviceFeed &f, DeviceSpec &spec, std::string &) override {
+  DeviceStep open(int, int, DeviceFeed &f, DeviceSpec &format, std::string &) override {
     feed = &f;
-    spec = {rate, 1, period, 32};
+    format = {rate, 1, period, 32};
     return DeviceStep::ok;
   }
   bool start(std::string &) override { return true; }
