@@ -152,6 +152,8 @@ class WinmmDevice final : public SoundDevice {
   // queued, then it sleeps until waveOut has finished one. A buffer waveOut
   // will not take ends the feeding: the player then sees the device stop.
   void feeding() {
+    // A buffer must be filled again before the others have played out.
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
     std::vector<float> frames(static_cast<size_t>(period_) * kChannels);
     while (!quit_.load()) {
       for (unsigned i = 0; i < kBuffers && !quit_.load(); i++) {
