@@ -135,12 +135,16 @@ TEST_F(Played, KeysAtTheConsoleNeedNoEnterAndTheConsoleIsLeftAsItWas) {
 }
 
 TEST_F(Played, TheRightArrowSkipsToTheNextBlockAndCtrlCEndsAPause) {
-  tzx::Tzx().tone(2168, 6000).tone(1000, 15000).save(tape);  // 3.7 s, 4.3 s
+  // About 6 s with its pause, then 4.3 s.
+  tzx::Tzx().standard(1000, tzx::spectrum_header(0, "BorderDemo", 19, 10, 19)).tone(1000, 15000).save(tape);
   const std::string all = conversion(), from2 = conversion({"-b", "2"});
   for (auto [key, then] : {std::pair{"\x1b[C", ""}, {" ", "\x03"}}) {
     SCOPED_TRACE(key);
     auto t = at_console({on_z(tape)});
-    ASSERT_TRUE(wait_shown(*t, "block 0:00/0:03")) << shown(t->screen);
+    // Fitted to the console's 80 columns: the text cut at 28 characters, a
+    // bar of 10.
+    ASSERT_TRUE(wait_shown(*t, "  1 Program : BorderDemo Length:  block 0:00/0:06")) << shown(t->screen);
+    EXPECT_TRUE(wait_shown(*t, "  [----------]")) << shown(t->screen);
     t->type(key);
     if (*then) {  // paused, then Ctrl-C: the end, long before block 2
       ASSERT_TRUE(wait_shown(*t, "  paused")) << shown(t->screen);
