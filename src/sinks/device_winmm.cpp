@@ -51,7 +51,10 @@ class WinmmDevice final : public SoundDevice {
       }
       if (!event_) event_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
       MMRESULT r = event_ ? open_at(rate) : MMSYSERR_NOMEM;
-      if (r == WAVERR_BADFORMAT && rate != kUsualRate) r = open_at(kUsualRate);
+      // A rate the device will not take: its usual one instead (systems
+      // differ in what they say of such a rate). Else the first error says why.
+      if (r != MMSYSERR_NOERROR && event_ && rate != kUsualRate && open_at(kUsualRate) == MMSYSERR_NOERROR)
+        r = MMSYSERR_NOERROR;
       if (r != MMSYSERR_NOERROR) {
         why = "WinMM: no sound output device (" + describe("waveOutOpen", r) + ")";
         return DeviceStep::default_device;
