@@ -6,7 +6,6 @@
 
 #include <algorithm>
 
-#include "support/device_stream.hpp"
 #include "support/harness.hpp"
 #include "support/terminal.hpp"
 #include "support/tzx.hpp"
@@ -14,7 +13,6 @@
 namespace {
 
 using terminal_run::AtTerminal, terminal_run::same;
-using device_stream::splice, device_stream::same_before;
 
 constexpr size_t kRate = 44100;
 
@@ -53,6 +51,20 @@ std::vector<std::pair<char, size_t>> runs(const std::string &s) {
     r.back().second++;
   }
   return r;
+}
+
+// Where `got` goes on with all of `then`, its last level held after it; npos
+// when it does not.
+size_t splice(const std::string &got, const std::string &then) {
+  for (size_t cut = got.size() >= then.size() ? got.size() - then.size() + 1 : 0; cut-- > 0;)
+    if (got.compare(cut, then.size(), then) == 0 && got.find_first_not_of(then.back(), cut + then.size()) == got.npos)
+      return cut;
+  return std::string::npos;
+}
+
+// The samples before `cut` are those of the conversion.
+bool same_before(const std::string &got, const std::string &all, size_t cut) {
+  return cut <= got.size() && cut <= all.size() && got.compare(0, cut, all, 0, cut) == 0;
 }
 
 // Three tones of about 0.6 s, each an even number of pulses: every block

@@ -8,14 +8,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "support/device_stream.hpp"
 #include "support/harness.hpp"
 #include "support/terminal.hpp"
 #include "support/tzx.hpp"
 
 namespace {
 
-using device_stream::splice;
 using terminal_run::AtTerminal;
 
 const std::string kWine = std::string(REELWRIGHT_SOURCE_DIR) + "/scripts/wine-reelwright";
@@ -48,6 +46,36 @@ bool wait_shown(AtTerminal &t, const std::string &text, double seconds = 30) {
     t.pause_for(0.05);
   }
   return true;
+}
+
+// Wine's device takes samples faster than real time, and on a busy machine
+// it may run dry now and then: the player then holds the level, or Wine's
+// mixer plays silence (sample byte 128, which no tape sample is), until
+// samples come. dry_spells() counts such stretches in `got` against `want`
+// run by run (the same levels in the same order, no run shorter), or gives
+// -1 when it differs otherwise. Its last run may be any length when `whole`
+// is false (it may end anywhere in `want`), else it ends at `want`'s end,
+// whose last level may hold for any time after.
+size_t run(std::string_view s, size_t at) {  // the length of the run at `at`
+  const size_t end = s.find_first_not_of(s[at], at);
+  return (end == s.npos ? s.size() : end) - at;
+}
+
+int dry_spells(std::string_view got, std::string_view want, bool whole = true) {
+  int spells = 0;
+  for (size_t g = 0, w = 0; g < got.size(); g += run(got, g), w += run(want, w)) {
+    if (w >= want.size() || got[g] != want[w]) return -1;
+    const size_t gn = run(got, g), wn = run(want, w);
+    if (g + gn == got.size()) return !whole || (w + wn == want.size() && gn >= wn) ? spells : -1;
+    if (gn < wn) return -1;
+    spells += gn > wn;
+  }
+  return whole ? -1 : spells;
+}
+
+std::string without_silence(std::string s, int &spells) {
+  for (size_t at = 0; (at = s.find('\x80', at)) != s.npos; spells++) s.erase(at, run(s, at));
+  return s;
 }
 
 // A tape, and ALSA's default output writing what it is given to a file
@@ -101,7 +129,9 @@ TEST_F(Played, LivePlayGivesWinMMTheSamplesOfTheConversion) {
     std::filesystem::remove(device);
     const harness::Result r = harness::run(args, {.env = env, .seconds = 60, .program = kWine});
     EXPECT_TRUE(r.status == 0 && r.out.find("\nCoreAudio initialized\n") != r.out.npos) << r.out << r.err;
-    EXPECT_EQ(splice(played(), conversion()), 0u) << args[0];
+    int silent = 0;
+    const int spells = dry_spells(without_silence(played(), silent), conversion());
+    EXPECT_TRUE(spells >= 0 && spells + silent <= 3) << args[0] << ": " << spells << " " << silent;
   }
 }
 
@@ -161,13 +191,16 @@ TEST_F(Played, TheRightArrowSkipsToTheNextBlockAndCtrlCEndsAPause) {
     EXPECT_TRUE(wait_shown(*t, "  2 Pure Tone")) << shown(t->screen);
     EXPECT_EQ(t->end(30), 0) << shown(t->screen);
     console_left_alone("0");
-    // Wine's device takes samples faster than real time: after the skip it
-    // may hold the level a moment before block 2 comes.
-    const std::string got = played();
-    const size_t cut = splice(got, from2);
-    const size_t kept = std::mismatch(got.begin(), got.end(), all.begin(), all.end()).first - got.begin();
-    EXPECT_TRUE(cut > 0 && cut < all.size() - from2.size()) << cut;
-    EXPECT_TRUE(kept > 0 && kept <= cut && got.find_first_not_of(got[kept - 1], kept) >= cut) << kept << " " << cut;
+    // Block 1 up to the skip, then all of block 2 (a few dry spells at most):
+    // the first place block 2 begins.
+    int silent = 0, spells = -1;
+    const std::string got = without_silence(played(), silent);
+    size_t cut = 0;
+    for (; cut < got.size(); cut += run(got, cut))
+      if ((spells = dry_spells(std::string_view(got).substr(cut), from2)) >= 0 && spells + silent <= 3) break;
+    EXPECT_TRUE(cut > 0 && cut < all.size() - from2.size()) << cut << " " << silent;
+    const int before = dry_spells(std::string_view(got).substr(0, cut), all, false);
+    EXPECT_TRUE(spells >= 0 && before >= 0 && spells + before + silent <= 3) << spells << before << silent;
   }
 }
 
