@@ -65,10 +65,11 @@ std::string StatusText(const StatusView &v, int width) {
 }
 
 void StatusLine::show(const StatusView &v) {
-  const std::string line = StatusText(v, terminal::ErrorWidth());
+  const int width = terminal::ErrorWidth();
+  const std::string line = StatusText(v, width);
   if (shown_ && line == last_) return;
   console_.flush();
-  std::fprintf(out_, "\r%s\033[K", line.c_str());
+  std::fputs(terminal::StatusLineBytes(line, width).c_str(), out_);
   std::fflush(out_);
   last_ = line;
   shown_ = true;
@@ -77,7 +78,7 @@ void StatusLine::show(const StatusView &v) {
 
 void StatusLine::clear() {
   if (!shown_) return;
-  std::fputs("\r\033[K", out_);
+  std::fputs(terminal::StatusLineBytes("", terminal::ErrorWidth()).c_str(), out_);
   std::fflush(out_);
   shown_ = false;
   terminal::StatusLineShown(false);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "driver/keys.hpp"
 
@@ -22,6 +23,12 @@ std::unique_ptr<Keyboard> OpenKeys();
 // columns (80 when it does not say).
 bool ErrorIsTerminal();
 int ErrorWidth();
+
+// The bytes that draw `line` (at most width - 1 columns of a terminal
+// `width` columns wide) as the status line, over the one drawn before: from
+// the start of the line, and nothing of a longer line left after it. An empty
+// line clears the status line.
+std::string StatusLineBytes(const std::string &line, int width);
 
 // The status line stands on the terminal's last line: a signal that ends the
 // program clears it before the program goes.

@@ -183,6 +183,9 @@ int ErrorWidth() {
   return 80;
 }
 
+// Erase to the end of the line.
+std::string StatusLineBytes(const std::string &line, int) { return "\r" + line + "\033[K"; }
+
 void StatusLineShown(bool shown) {
   // A status line is cleared by a signal that ends the program, also when
   // no key is read one at a time.

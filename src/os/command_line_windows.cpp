@@ -27,8 +27,15 @@ std::string narrow(const wchar_t *w) {
   return s;
 }
 
+// The console's code page is the console's, shared with the shell: it goes
+// back at the end, also when Ctrl-C or the console's closing ends the program
+// (the handler lets the system's own handling go on).
 UINT console_code_page = 0;
 void restore_code_page() { SetConsoleOutputCP(console_code_page); }
+BOOL WINAPI restore_on_end(DWORD) {
+  restore_code_page();
+  return FALSE;
+}
 
 }  // namespace
 
@@ -45,7 +52,10 @@ CommandLine::CommandLine(int argc, char **argv) {
   if (!_isatty(_fileno(stdin))) _setmode(_fileno(stdin), _O_BINARY);
   if (_isatty(_fileno(stdout))) {
     console_code_page = GetConsoleOutputCP();
-    if (SetConsoleOutputCP(CP_UTF8)) std::atexit(restore_code_page);
+    if (SetConsoleOutputCP(CP_UTF8)) {
+      std::atexit(restore_code_page);
+      SetConsoleCtrlHandler(restore_on_end, TRUE);
+    }
   }
   point();
 }

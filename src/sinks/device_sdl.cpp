@@ -81,6 +81,10 @@ class SdlDevice final : public SoundDevice {
                                 SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
       if (device_ == 0) {
         why = std::string("SDL: ") + GetError();
+        // SDL's own threads (the search for devices) end while standard
+        // error is still silenced: they would print at any moment.
+        QuitSubSystem(SDL_INIT_AUDIO);
+        subsystem_up_ = false;
         return DeviceStep::default_device;
       }
     }

@@ -1,8 +1,14 @@
 // Sound files byte for byte, as their formats lay them out, and what happens
 // when one cannot be written.
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <thread>
 
 #include "format/failure.hpp"
+#include "os/files.hpp"
 #include "sinks/sound_file.hpp"
 #include "support/harness.hpp"
 #include "support/tzx.hpp"
@@ -112,6 +118,43 @@ TEST(SoundFile, TheOutputLimitEndsTheRunWithACompleteFile) {
   const std::string f = harness::read_file(dir.file("t.au"));
   EXPECT_EQ(f.size(), 32 + 37 * 27u);
   EXPECT_EQ(f.substr(8, 4), be(37 * 27));
+}
+
+}  // namespace
+
+namespace {
+
+// A gathered write that a signal cuts short inside a piece goes on from the
+// byte where it stopped: a pipe takes 64 KiB while its reader waits, then a
+// signal (whose handler does not restart calls) ends the blocked write.
+TEST(File, AWriteCutShortInsideAPieceGoesOnWhereItStopped) {
+  harness::TempDir dir;
+  const std::string fifo = dir.file("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::string bytes(200000, '\0');
+  for (size_t i = 0; i < bytes.size(); i++) bytes[i] = static_cast<char>(i * 7 % 251);
+  struct sigaction quiet = {}, before = {};
+  quiet.sa_handler = [](int) {};
+  sigaction(SIGUSR1, &quiet, &before);
+  std::string got;
+  std::thread reader([&] {
+    std::ifstream in(fifo, std::ios::binary);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    got.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  });
+  const pthread_t writer = pthread_self();
+  std::thread signal([writer] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    pthread_kill(writer, SIGUSR1);
+  });
+  os::File f;
+  ASSERT_EQ(f.create(fifo), 0);
+  const os::Piece pieces[] = {{bytes.data(), 100000}, {bytes.data() + 100000, 0}, {bytes.data() + 100000, 100000}};
+  EXPECT_EQ(f.write(pieces), 0);
+  EXPECT_EQ(f.close(), 0);
+  signal.join(), reader.join();
+  sigaction(SIGUSR1, &before, nullptr);
+  EXPECT_TRUE(got == bytes) << got.size() << " bytes read";
 }
 
 }  // namespace

@@ -35,14 +35,16 @@ inline bool same(const termios &a, const termios &b) {
 
 class AtTerminal {
  public:
-  // `err`: a file for standard error instead of the terminal.
-  AtTerminal(std::vector<std::string> args, std::vector<std::string> env, std::string err = "") {
+  // `err`: a file for standard error instead of the terminal; `program`: the
+  // program to run, if not this build's.
+  AtTerminal(std::vector<std::string> args, std::vector<std::string> env, std::string err = "",
+             std::string program = REELWRIGHT_BIN) {
     winsize size{24, 80, 0, 0};
     if (openpty(&master_, &slave_, nullptr, nullptr, &size) != 0) std::abort();
     tcgetattr(slave_, &before);
     int report[2], command[2];
     if (pipe(report) != 0 || pipe(command) != 0) std::abort();
-    args.insert(args.begin(), REELWRIGHT_BIN);
+    args.insert(args.begin(), program);
     shell_ = fork();
     if (shell_ == 0) {
       close(master_), close(report[0]), close(command[1]);
