@@ -108,6 +108,7 @@ TEST(Terminal, SkipPlaysOnFromTheNextBlockAndBackBeginsTheBlockAgain) {
       {0.85, "\x1b[C", from3, start2, start3},  // the right arrow in block 2
       {0.85, "p", from2, start2, start3},      // block 2 again from its start
       {0.85, "\x1b[D", from2, start2, start3},  // the left arrow
+      {0.85, "\x1b[1;5C", from3, start2, start3},  // Ctrl and the right arrow: still the right arrow
   };
   for (const auto &r : rows) {
     SCOPED_TRACE(r.keys);
@@ -206,6 +207,9 @@ TEST(Terminal, TheSettingsComeBackOnEveryWayOut) {
     if (r.sig) t.signal(r.sig);
     EXPECT_EQ(t.end(), r.status) << t.screen;
     EXPECT_TRUE(same(t.settings(), t.before));
+    if (r.status < 0) {
+      EXPECT_TRUE(t.screen.ends_with("\r\x1b[K")) << "the status line is cleared";
+    }
     if (r.status == 1) {
       EXPECT_NE(t.screen.find("-- Error: ESCAPE key pressed!"), std::string::npos) << t.screen;
     }
