@@ -25,6 +25,10 @@ constexpr unsigned kBuffers = 3;
 constexpr WORD kChannels = 2;
 // The rate asked for when the device takes no other.
 constexpr int kUsualRate = 44100;
+// The highest rate Windows' audio engine plays. Above it some drivers fail
+// and others take the rate and resample it, each in its own way: such a rate
+// is never asked for, the usual one is.
+constexpr int kHighestRate = 384000;
 
 std::string describe(const char *call, MMRESULT r) {
   char number[64];
@@ -47,6 +51,7 @@ class WinmmDevice final : public SoundDevice {
         return DeviceStep::default_device;
       }
       if (!event_) event_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+      if (rate > kHighestRate) rate = kUsualRate;
       MMRESULT r = event_ ? open_at(rate) : MMSYSERR_NOMEM;
       // A rate the device will not take: its usual one instead (systems
       // differ in what they say of such a rate). Else the first error says why.
