@@ -41,14 +41,14 @@ TEST(Safety, NoCommandLineWritesOverATape) {
 
 TEST(Safety, AnInputThatCannotBeReadSaysWhy) {
   harness::TempDir dir;
+  harness::Result r = harness::run({"-one", dir.file("missing.tzx")});
+  EXPECT_TRUE(r.out.ends_with("\n-- Error: File not found\n")) << r.out;
   tzx::Tzx().save(dir.file("t.tzx"));
   chmod(dir.file("t.tzx").c_str(), 0);
-  chmod(dir.path().c_str(), 0755);
-  harness::Result r = harness::run({"-one", dir.file("t.tzx")}, {.as_nobody = true});
+  r = harness::run({"-one", dir.file("t.tzx")}, {.no_override = true});
+  if (r.status == harness::kCannotDrop) GTEST_SKIP() << "root here cannot give up its right to read any file";
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(r.out.ends_with("\n-- Error: Cannot read " + dir.file("t.tzx") + ": Permission denied\n")) << r.out;
-  r = harness::run({"-one", dir.file("missing.tzx")});
-  EXPECT_TRUE(r.out.ends_with("\n-- Error: File not found\n")) << r.out;
 }
 
 }  // namespace

@@ -4,6 +4,11 @@
 #pragma once
 
 #include <signal.h>
+#ifdef __linux__
+#include <linux/capability.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#endif
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,6 +25,9 @@
 
 namespace harness {
 
+// The status of a child that could not give up root's rights.
+constexpr int kCannotDrop = 125;
+
 struct Result {
   int status = -1;  // exit status; -1 when ended by a signal or the time limit
   std::string out, err;
@@ -32,7 +40,7 @@ struct Options {  // (every field has an initializer, for designated initializer
   double seconds = 30;
   long file_size_limit = 0;  // largest file the program may write (writes past it fail)
   std::string program = REELWRIGHT_BIN;
-  bool as_nobody = false;  // run without root's right to read any file
+  bool no_override = false;  // run without root's right to read any file
 };
 
 inline std::string read_file(const std::string &path) {
@@ -77,7 +85,20 @@ inline Result run(const std::vector<std::string> &args, const Options &opt = {})
       setrlimit(RLIMIT_FSIZE, &lim);
       signal(SIGXFSZ, SIG_IGN);
     }
-    if (opt.as_nobody && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(127);
+    // Root stays root (so that the program is found wherever the build is)
+    // but loses the rights that pass over a file's permissions.
+#ifdef __linux__
+    if (opt.no_override && geteuid() == 0) {  // from the bounding and the inheritable sets
+      __user_cap_header_struct h{_LINUX_CAPABILITY_VERSION_3, 0};
+      __user_cap_data_struct d[2] = {};
+      const unsigned rights = 1u << CAP_DAC_OVERRIDE | 1u << CAP_DAC_READ_SEARCH;
+      if (syscall(SYS_capget, &h, d) != 0 || (d[0].inheritable &= ~rights, syscall(SYS_capset, &h, d)) != 0 ||
+          prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE) != 0 || prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH) != 0)
+        _exit(kCannotDrop);
+    }
+#else
+    if (opt.no_override && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(kCannotDrop);
+#endif
     std::vector<std::string> copy = args;
     copy.insert(copy.begin(), opt.program);
     std::vector<char *> argv;
