@@ -32,7 +32,8 @@ check() {
   printf '#!/bin/sh\necho %s\n' "$2" > "$bin/id"
   case $1 in
     apt) printf '#!/bin/sh\nNAME=$3; %s echo "install ok installed";; esac\n' "$has" > "$bin/dpkg-query"
-         printf '#!/bin/sh\n%s\n' "$log" > "$bin/apt-get" ;;
+         printf '#!/bin/sh\n%s\n' "$log" > "$bin/apt-get"
+         printf '#!/bin/sh\n[ "$2" != libclang-rt-dev ]\n' > "$bin/apt-cache" ;;  # an archive without it
     dnf) printf '#!/bin/sh\nNAME=$2; %s exit 0;; esac; exit 1\n' "$has" > "$bin/rpm"
          printf '#!/bin/sh\n%s\n' "$log" > "$bin/dnf" ;;
     pacman) printf '#!/bin/sh\nif [ "$1" = -Q ]; then NAME=$2; %s exit 0;; esac; exit 1; fi\n%s\n' "$has" "$log" > "$bin/pacman" ;;
@@ -54,6 +55,13 @@ Run:  sudo apt-get install -y $win" ""
 check apt 0 "${apt%% man-db*}" 0 "Installing: man-db groff-base $win" "apt-get update -q
 apt-get install -y -q man-db groff-base
 apt-get install -y -q --no-install-recommends $win"
+# An archive that has no libclang-rt-dev (Ubuntu 22.04) does without it, once
+# its lists are there.
+mkdir "$work/lists" && : > "$work/lists/archive_Packages"
+APT_LISTS=$work/lists check apt 0 "${apt%% libclang-rt-dev*} ${apt#*libclang-rt-dev }" 0 "" ""
+APT_LISTS=$work/none check apt 1000 "${apt%% libclang-rt-dev*} ${apt#*libclang-rt-dev }" 1 "Missing packages: \
+libclang-rt-dev
+Run:  sudo apt-get install -y libclang-rt-dev" ""
 check dnf 1000 "${dnf% wine}" 1 "Missing packages: wine
 Run:  sudo dnf install -y wine" ""
 mid=${dnf#cmake }
