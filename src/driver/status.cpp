@@ -1,7 +1,9 @@
 #include "driver/status.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <initializer_list>
+#include <tuple>
 
 #include "driver/console.hpp"
 #include "driver/terminal.hpp"
@@ -30,11 +32,32 @@ std::string squeezed(const std::string &text) {
   return out;
 }
 
-std::string right_part(const StatusView &v, int bar, bool words) {
+// The text cut to at most `room` characters between two words, with a mark
+// where it was cut; a label or a mark left at the end without what follows
+// it goes too. A first word longer than the room leaves nothing.
+std::string fitted(const std::string &text, size_t room) {
+  static const std::string kCut = " ...";
+  if (text.size() <= room) return text;
+  for (size_t end = room >= kCut.size() ? room - kCut.size() + 1 : 0; end > 0;) {
+    end = text.rfind(' ', end - 1);
+    if (end == std::string::npos || end == 0) break;
+    const size_t word = text.rfind(' ', end - 1) + 1;  // (npos + 1 is 0)
+    const char last = text[end - 1];
+    if (last == ':' || last == ',' || (end - word == 1 && !std::isalnum(static_cast<unsigned char>(last))))
+      continue;  // a label, or a lone mark
+    return text.substr(0, end) + kCut;
+  }
+  return "";
+}
+
+// The times, the bar and what the player is doing; `tape` false leaves the
+// tape's times out.
+std::string right_part(const StatusView &v, int bar, bool words, bool tape = true) {
   std::string total = v.until == StatusView::Until::unknown ? "?:??" : MinutesSeconds(v.tape_total, v.rate);
-  std::string r = strprintf("  %s%s/%s  %s%s/%s", words ? "block " : "", MinutesSeconds(v.block_at, v.rate).c_str(),
-                            MinutesSeconds(v.block_length, v.rate).c_str(), words ? "tape " : "",
-                            MinutesSeconds(v.tape_at, v.rate).c_str(), total.c_str());
+  std::string r = strprintf("  %s%s/%s", words ? "block " : "", MinutesSeconds(v.block_at, v.rate).c_str(),
+                            MinutesSeconds(v.block_length, v.rate).c_str());
+  if (tape)
+    r += strprintf("  %s%s/%s", words ? "tape " : "", MinutesSeconds(v.tape_at, v.rate).c_str(), total.c_str());
   if (words && v.until == StatusView::Until::stop) r += " to the stop";
   if (words && v.until == StatusView::Until::choice) r += " to the choice";
   if (bar > 0) {
@@ -53,15 +76,17 @@ std::string right_part(const StatusView &v, int bar, bool words) {
 std::string StatusText(const StatusView &v, int width) {
   const size_t room = width > 1 ? static_cast<size_t>(width - 1) : 0;
   const std::string number = strprintf("%3d ", v.block), text = squeezed(v.text);
-  // The text keeps at least this much before the bar and the words go.
+  // What gives way, the least useful first: the text's last words (down to
+  // 28 characters), the bar, the words, the rest of the text, the tape's
+  // times, the block's.
   const size_t least = std::min<size_t>(text.size(), 28);
-  for (auto [bar, words] : {std::pair{20, true}, {10, true}, {0, true}, {0, false}}) {
-    const std::string r = right_part(v, bar, words);
-    if (number.size() + least + r.size() <= room) return number + text.substr(0, room - number.size() - r.size()) + r;
+  for (auto [bar, words, tape] : {std::tuple{20, true, true}, {10, true, true}, {0, true, true}, {0, false, true},
+                                  {0, false, false}}) {
+    const std::string r = right_part(v, bar, words, tape);
+    const size_t keep = bar == 0 && !words ? 0 : least;
+    if (number.size() + keep + r.size() <= room) return number + fitted(text, room - number.size() - r.size()) + r;
   }
-  const std::string r = right_part(v, 0, false);
-  const size_t left = number.size() + r.size() < room ? room - number.size() - r.size() : 0;
-  return (number + text.substr(0, left) + r).substr(0, room);
+  return number.size() <= room ? number : "";
 }
 
 void StatusLine::show(const StatusView &v) {

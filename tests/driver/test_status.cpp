@@ -31,20 +31,24 @@ TEST(Status, TheLineFitsTheTerminalTheTextGivingWayFirst) {
       {view(U::end), 130,
        "  3 Program : BorderDemo Length: 19 Normal Speed ,Pause: 1.000s  block 0:03/0:12  tape 1:23/4:56  "
        "[#####---------------]"},
-      // The text is cut down to 28 characters, then the bar shrinks, then goes,
-      // then the words.
+      // The text gives way between words, marked, and never leaves a label
+      // without its value; down to 28 characters, then the bar shrinks, then
+      // goes, then the words.
       {view(U::end), 110,
-       "  3 Program : BorderDemo Length: 19 Normal Speed ,Pa  block 0:03/0:12  tape 1:23/4:56  "
+       "  3 Program : BorderDemo Length: 19 Normal Speed ...  block 0:03/0:12  tape 1:23/4:56  "
        "[#####---------------]"},
-      {view(U::end), 80, "  3 Program : BorderDemo Length:  block 0:03/0:12  tape 1:23/4:56  [##--------]"},
-      {view(U::stop, true), 80, "  3 Program : BorderDemo Length: 19 Normal Speed   0:03/0:12  1:23/4:56  paused"},
+      {view(U::end), 80, "  3 Program : BorderDemo ...  block 0:03/0:12  tape 1:23/4:56  [##--------]"},
+      {view(U::stop, true), 80, "  3 Program : BorderDemo Length: 19 Normal ...  0:03/0:12  1:23/4:56  paused"},
       {view(U::choice, false, true), 100,
-       "  3 Program : BorderDemo Length: 19 Normal   block 0:03/0:12  tape 1:23/4:56 to the choice  waiting"},
-      {view(U::unknown), 80, "  3 Program : BorderDemo Length:  block 0:03/0:12  tape 1:23/?:??  [----------]"},
-      // Room for the times and some of the text only.
-      {view(U::end), 40, "  3 Program : Bor  0:03/0:12  1:23/4:56"},
-      // Narrower than the times: cut at the edge.
-      {view(U::end), 20, "  3   0:03/0:12  1:"},
+       "  3 Program : BorderDemo Length: 19 ...  block 0:03/0:12  tape 1:23/4:56 to the choice  waiting"},
+      {view(U::unknown), 80, "  3 Program : BorderDemo ...  block 0:03/0:12  tape 1:23/?:??  [----------]"},
+      // Room for the times and a word of the text only; then the text goes,
+      // then the tape's times, then the block's: no number is cut.
+      {view(U::end), 40, "  3 Program ...  0:03/0:12  1:23/4:56"},
+      {view(U::end), 27, "  3   0:03/0:12  1:23/4:56"},
+      {view(U::end), 26, "  3   0:03/0:12"},
+      {view(U::end), 20, "  3   0:03/0:12"},
+      {view(U::end), 10, "  3 "},
       {view(U::end), 1, ""},
   };
   for (const auto &r : rows) {
