@@ -17,6 +17,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -64,10 +65,10 @@ class AtTerminal {
   AtTerminal &operator=(const AtTerminal &) = delete;
 
   // Reads the screen until `text` shows after what was seen so far (from
-  // `from`), for at most `seconds`.
-  bool wait_for(const std::string &text, double seconds = 10, size_t from = 0) {
+  // `from`; in the screen's text alone when `plain`), for at most `seconds`.
+  bool wait_for(const std::string &text, double seconds = 10, size_t from = 0, bool plain = false) {
     const auto until = Clock::now() + std::chrono::duration<double>(seconds);
-    while (screen.find(text, from) == std::string::npos) {
+    while ((plain ? this->text() : screen).find(text, from) == std::string::npos) {
       if (Clock::now() > until) return false;
       read_screen(20);
     }
@@ -105,6 +106,22 @@ class AtTerminal {
     while (read_screen(50)) {
     }
     return WIFEXITED(st) ? WEXITSTATUS(st) : -WTERMSIG(st);
+  }
+
+  // The screen without its control sequences; a move n columns right is n
+  // blanks (as Wine's console draws).
+  std::string text() const {
+    std::string s;
+    for (size_t i = 0, end; i < screen.size(); i++) {
+      if (screen.compare(i, 2, "\x1b[") != 0) {
+        s += screen[i];
+        continue;
+      }
+      for (end = i + 2; end < screen.size() && (screen[end] < 0x40 || screen[end] > 0x7E);) end++;
+      if (end < screen.size() && screen[end] == 'C') s.append(std::max(1, std::atoi(screen.c_str() + i + 2)), ' ');
+      i = end;
+    }
+    return s;
   }
 
   termios before{};

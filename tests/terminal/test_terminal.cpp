@@ -6,9 +6,8 @@
 
 #include <algorithm>
 
-#include "support/harness.hpp"
+#include "support/device.hpp"
 #include "support/terminal.hpp"
-#include "support/tzx.hpp"
 
 namespace {
 
@@ -16,32 +15,7 @@ using terminal_run::AtTerminal, terminal_run::same;
 
 constexpr size_t kRate = 44100;
 
-struct Live {
-  harness::TempDir dir;
-  std::string tape = dir.file("t.tzx"), device = dir.file("device.raw");
-  explicit Live(const tzx::Tzx &t) { t.save(tape); }
-  std::vector<std::string> env() const { return {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + device}; }
-
-  // The samples of a conversion of the tape, with more switches.
-  std::string conversion(std::vector<std::string> args = {}) const {
-    const std::string au = dir.file("c.au");
-    args.insert(args.end(), {"-au", tape, au});
-    EXPECT_EQ(harness::run_here(args).status, 0);
-    return harness::read_file(au).substr(32);
-  }
-  // What the device was given, as sample bytes of one channel, from the
-  // first sample of the tape on (before it, the device plays silence).
-  std::string played() const {
-    const std::string raw = harness::read_file(device);
-    std::string s;
-    for (size_t i = 0; i + 8 <= raw.size(); i += 8) {
-      float f;
-      std::memcpy(&f, raw.data() + i, sizeof f);
-      s += static_cast<char>(static_cast<int>(f * 128.0f + 128.0f));
-    }
-    return s.substr(std::min(s.size(), s.find_first_not_of('\x80')));
-  }
-};
+using Live = device::Tape;
 
 // Runs of equal samples: value and length.
 std::vector<std::pair<char, size_t>> runs(const std::string &s) {
@@ -73,7 +47,7 @@ tzx::Tzx three_tones() { return tzx::Tzx().tone(2168, 1000).tone(1000, 2000).ton
 
 TEST(Terminal, APauseHoldsTheLevelAndLosesNothing) {
   Live live(tzx::Tzx().tone(2168, 2000));
-  AtTerminal t({live.tape}, live.env());
+  AtTerminal t({live.tape}, live.sdl());
   ASSERT_TRUE(t.wait_for("CoreAudio initialized")) << t.screen;
   t.pause_for(0.4);
   t.type(" ");
@@ -112,7 +86,7 @@ TEST(Terminal, SkipPlaysOnFromTheNextBlockAndBackBeginsTheBlockAgain) {
   };
   for (const auto &r : rows) {
     SCOPED_TRACE(r.keys);
-    AtTerminal t({live.tape}, live.env());
+    AtTerminal t({live.tape}, live.sdl());
     ASSERT_TRUE(t.wait_for("CoreAudio initialized")) << t.screen;
     t.pause_for(r.at);
     t.type(r.keys);
@@ -129,7 +103,7 @@ TEST(Terminal, BackTwiceGoesToTheBlockBefore) {
   Live live(three_tones());
   const std::string all = live.conversion(), from2 = live.conversion({"-b", "2"}), from3 = live.conversion({"-b", "3"});
   const size_t start3 = all.size() - from3.size();
-  AtTerminal t({live.tape}, live.env());
+  AtTerminal t({live.tape}, live.sdl());
   ASSERT_TRUE(t.wait_for("CoreAudio initialized")) << t.screen;
   t.pause_for(1.45);  // in block 3
   t.type("p");
@@ -147,7 +121,7 @@ TEST(Terminal, BackTwiceGoesToTheBlockBefore) {
   // In the second round of a loop, back twice from its second tone: the
   // first tone of the same round, and the loop then ends as it would have.
   Live loop(tzx::Tzx().tone(2168, 800).loop(2).tone(1000, 1700).tone(3000, 600).loop_end());
-  AtTerminal l({loop.tape}, loop.env());
+  AtTerminal l({loop.tape}, loop.sdl());
   ASSERT_TRUE(l.wait_for("CoreAudio initialized")) << l.screen;
   l.pause_for(2.2);  // each tone about half a second: the second round's second tone
   l.type("pp");
@@ -162,7 +136,7 @@ TEST(Terminal, BackTwiceGoesToTheBlockBefore) {
 TEST(Terminal, KeysWorkWithoutEnterAndAreNotEchoed) {
   // A stop, then a choice of two: a key alone goes on, a digit alone chooses.
   Live live(tzx::Tzx().tone(1000, 10).pause(0).select({{1, "One"}, {2, "Two"}}).tone(1000, 10).tone(2000, 10));
-  AtTerminal t({live.tape}, live.env());
+  AtTerminal t({live.tape}, live.sdl());
   ASSERT_TRUE(t.wait_for("Press any key to continue!\r\n")) << t.screen;
   t.type("n");  // a control key keeps the stop's meaning: it goes on
   ASSERT_TRUE(t.wait_for(">> Press the number!\r\n")) << t.screen;
@@ -199,7 +173,7 @@ TEST(Terminal, TheSettingsComeBackOnEveryWayOut) {
   };
   for (const auto &r : rows) {
     SCOPED_TRACE(r.name);
-    AtTerminal t({live.tape}, live.env());
+    AtTerminal t({live.tape}, live.sdl());
     ASSERT_TRUE(t.wait_for("CoreAudio initialized")) << t.screen;
     t.pause_for(0.3);
     EXPECT_FALSE(t.settings().c_lflag & (ICANON | ECHO));  // keys one at a time, while it plays
@@ -215,7 +189,7 @@ TEST(Terminal, TheSettingsComeBackOnEveryWayOut) {
     }
   }
   {  // Ctrl-Z: the settings as they were while stopped, the program's own when it goes on.
-    AtTerminal t({live.tape}, live.env());
+    AtTerminal t({live.tape}, live.sdl());
     ASSERT_TRUE(t.wait_for("CoreAudio initialized")) << t.screen;
     t.pause_for(0.3);
     t.type("\x1a");
@@ -229,7 +203,7 @@ TEST(Terminal, TheSettingsComeBackOnEveryWayOut) {
     EXPECT_TRUE(same(t.settings(), t.before));
   }
   {  // The terminal goes away: the program ends by the hang-up, not by a fault.
-    AtTerminal t({live.tape}, live.env());
+    AtTerminal t({live.tape}, live.sdl());
     ASSERT_TRUE(t.wait_for("CoreAudio initialized")) << t.screen;
     t.pause_for(0.3);
     t.hang_up();
@@ -240,7 +214,7 @@ TEST(Terminal, TheSettingsComeBackOnEveryWayOut) {
 TEST(Terminal, TheStatusLineShowsWhereTheTapeIsOnlyAtATerminal) {
   Live live(tzx::Tzx().tone(2168, 3000).pause(0).tone(2168, 1000));
   {
-    AtTerminal t({live.tape}, live.env());
+    AtTerminal t({live.tape}, live.sdl());
     ASSERT_TRUE(t.wait_for("CoreAudio initialized")) << t.screen;
     // Block 1 of 1.86 s, and the tape up to the stop, the same.
     EXPECT_TRUE(t.wait_for("  1 Pure Tone Length: 3000  block 0:00/0:01  tape 0:00/0:01 to the stop\x1b[K")) << t.screen;
@@ -265,7 +239,7 @@ TEST(Terminal, TheStatusLineShowsWhereTheTapeIsOnlyAtATerminal) {
     EXPECT_TRUE(t.screen.ends_with("\r\x1b[K")) << "the line is cleared at the end: " << t.screen.substr(t.screen.size() - 20);
   }
   {  // Standard error to a file: nothing of it.
-    AtTerminal t({live.tape}, live.env(), live.dir.file("err"));
+    AtTerminal t({live.tape}, live.sdl(), live.dir.file("err"));
     ASSERT_TRUE(t.wait_for("Press any key to continue!")) << t.screen;
     t.type("x");
     ASSERT_EQ(t.end(), 0) << t.screen;
@@ -277,7 +251,7 @@ TEST(Terminal, TheStatusLineShowsWhereTheTapeIsOnlyAtATerminal) {
 TEST(Terminal, KeysInAHurryAndNoDeviceEndWell) {
   Live live(tzx::Tzx().text("no sound").tone(2168, 1000).tone(1000, 2000).tone(3000, 600));
   {  // more skips and backs than there are blocks, at once
-    AtTerminal t({live.tape}, live.env());
+    AtTerminal t({live.tape}, live.sdl());
     ASSERT_TRUE(t.wait_for("CoreAudio initialized")) << t.screen;
     t.type("pp\x1b[D");
     t.pause_for(0.2);

@@ -6,11 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 
-#include "support/harness.hpp"
+#include "support/device.hpp"
 #include "support/terminal.hpp"
-#include "support/tzx.hpp"
 
 namespace {
 
@@ -22,30 +20,6 @@ const std::string kExe = std::getenv("REELWRIGHT_WINDOWS_EXE") ? std::getenv("RE
 std::string on_z(std::string p) {  // a Linux path as Wine's drive Z: names it
   std::replace(p.begin(), p.end(), '/', '\\');
   return "Z:" + p;
-}
-
-// The console's text without Wine's control sequences; a move n columns
-// right is n blanks.
-std::string shown(const std::string &screen) {
-  std::string s;
-  for (size_t i = 0, end; i < screen.size(); i++) {
-    if (screen.compare(i, 2, "\x1b[") != 0) {
-      s += screen[i];
-      continue;
-    }
-    for (end = i + 2; end < screen.size() && (screen[end] < 0x40 || screen[end] > 0x7E);) end++;
-    if (end < screen.size() && screen[end] == 'C') s.append(std::max(1, std::atoi(screen.c_str() + i + 2)), ' ');
-    i = end;
-  }
-  return s;
-}
-
-bool wait_shown(AtTerminal &t, const std::string &text, double seconds = 30) {
-  for (double waited = 0; shown(t.screen).find(text) == std::string::npos; waited += 0.05) {
-    if (waited > seconds) return false;
-    t.pause_for(0.05);
-  }
-  return true;
 }
 
 // Wine's device takes samples faster than real time, and on a busy machine
@@ -80,32 +54,13 @@ std::string without_silence(std::string s, int &spells) {
 
 // A tape, and ALSA's default output writing what it is given to a file
 // (16-bit stereo, 44100 Hz); Wine's other sound drivers are not loaded.
-struct Played : testing::Test {
-  harness::TempDir dir;
-  std::string tape = dir.file("t.tzx"), device = dir.file("device.raw"), alsa = dir.file("asound.conf"),
-              notes = dir.file("console.txt");
+struct Played : testing::Test, device::Tape {
+  std::string alsa = dir.file("asound.conf"), notes = dir.file("console.txt");
   std::vector<std::string> env = {"ALSA_CONFIG_PATH=" + alsa, "WINEDLLOVERRIDES=winepulse.drv,wineoss.drv=d"};
   void SetUp() override {
     if (kExe.empty()) GTEST_SKIP() << "no REELWRIGHT_WINDOWS_EXE: make test-windows runs it";
     std::ofstream(alsa) << "pcm.!default { type plug; slave { pcm \"rec\"; format S16_LE; rate 44100; channels 2 } }\n"
                         << "pcm.rec { type file; slave.pcm { type null }; file \"" << device << "\"; format raw }\n";
-  }
-  std::string conversion(std::vector<std::string> args = {}) const {  // by the Linux program
-    args.insert(args.end(), {"-au", tape, dir.file("c.au")});
-    EXPECT_EQ(harness::run_here(args).status, 0);
-    return harness::read_file(dir.file("c.au")).substr(32);
-  }
-  // What WinMM was given, as sample bytes of one channel (the other the
-  // same), from the tape's first sample on.
-  std::string played() const {
-    const std::string raw = harness::read_file(device);
-    std::string s;
-    for (size_t i = 0; i + 4 <= raw.size(); i += 4) {
-      int16_t left, right;
-      std::memcpy(&left, &raw[i], 2), std::memcpy(&right, &raw[i + 2], 2);
-      s += left == right ? static_cast<char>(128 + (left + (left < 0 ? -128 : 128)) / 256) : '?';
-    }
-    return s.substr(std::min(s.size(), s.find_first_not_of('\x80')));
   }
   std::unique_ptr<AtTerminal> at_console(std::vector<std::string> args) const {
     args.insert(args.begin(), {on_z(notes), on_z(kExe)});
@@ -130,7 +85,7 @@ TEST_F(Played, LivePlayGivesWinMMTheSamplesOfTheConversion) {
     const harness::Result r = harness::run(args, {.env = env, .seconds = 60, .program = kWine});
     EXPECT_TRUE(r.status == 0 && r.out.find("\nCoreAudio initialized\n") != r.out.npos) << r.out << r.err;
     int silent = 0;
-    const int spells = dry_spells(without_silence(played(), silent), conversion());
+    const int spells = dry_spells(without_silence(played(true), silent), conversion());
     EXPECT_TRUE(spells >= 0 && spells + silent <= 3) << args[0] << ": " << spells << " " << silent;
   }
 }
@@ -155,14 +110,14 @@ TEST_F(Played, KeysAtTheConsoleNeedNoEnterAndTheConsoleIsLeftAsItWas) {
                                    {"\x03", "", ""}}) {                                   // Ctrl-C ends it
     SCOPED_TRACE(key);
     auto t = at_console({"-info", "-p", "-b", "3", on_z(tape)});
-    ASSERT_TRUE(wait_shown(*t, "scroll?")) << shown(t->screen);
+    ASSERT_TRUE(t->wait_for("scroll?", 30, 0, true)) << t->text();
     t->pause_for(0.3);
-    EXPECT_EQ(shown(t->screen).find("Block   6"), std::string::npos);
+    EXPECT_EQ(t->text().find("Block   6"), std::string::npos);
     t->type(key);
-    EXPECT_TRUE(wait_shown(*t, then, 5)) << shown(t->screen);
-    EXPECT_EQ(t->end(10), 0) << shown(t->screen);
+    EXPECT_TRUE(t->wait_for(then, 5, 0, true)) << t->text();
+    EXPECT_EQ(t->end(10), 0) << t->text();
     if (*key != 'x') {
-      EXPECT_EQ(shown(t->screen).find("Block   6"), std::string::npos) << shown(t->screen);
+      EXPECT_EQ(t->text().find("Block   6"), std::string::npos) << t->text();
     }
     console_left_alone(*status ? status : ctrl_c_status(harness::read_file(notes)));
   }
@@ -177,24 +132,24 @@ TEST_F(Played, TheRightArrowSkipsToTheNextBlockAndCtrlCEndsAPause) {
     auto t = at_console({on_z(tape)});
     // Fitted to the console's 80 columns: the text cut between words, a bar
     // of 10.
-    ASSERT_TRUE(wait_shown(*t, "  1 Program : BorderDemo ...  block 0:00/0:06")) << shown(t->screen);
-    EXPECT_TRUE(wait_shown(*t, "  [----------]")) << shown(t->screen);
+    ASSERT_TRUE(t->wait_for("  1 Program : BorderDemo ...  block 0:00/0:06", 30, 0, true)) << t->text();
+    EXPECT_TRUE(t->wait_for("  [----------]", 30, 0, true)) << t->text();
     t->type(key);
     if (*then) {  // paused, then Ctrl-C: the end, long before block 2
-      ASSERT_TRUE(wait_shown(*t, "  paused")) << shown(t->screen);
+      ASSERT_TRUE(t->wait_for("  paused", 30, 0, true)) << t->text();
       t->type(then);
-      EXPECT_EQ(t->end(5), 0) << shown(t->screen);
-      EXPECT_EQ(shown(t->screen).find("  2 Pure Tone"), std::string::npos) << shown(t->screen);
+      EXPECT_EQ(t->end(5), 0) << t->text();
+      EXPECT_EQ(t->text().find("  2 Pure Tone"), std::string::npos) << t->text();
       console_left_alone(ctrl_c_status(harness::read_file(notes)));
       continue;
     }
-    EXPECT_TRUE(wait_shown(*t, "  2 Pure Tone")) << shown(t->screen);
-    EXPECT_EQ(t->end(30), 0) << shown(t->screen);
+    EXPECT_TRUE(t->wait_for("  2 Pure Tone", 30, 0, true)) << t->text();
+    EXPECT_EQ(t->end(30), 0) << t->text();
     console_left_alone("0");
     // Block 1 up to the skip, then all of block 2 (a few dry spells at most):
     // the first place block 2 begins.
     int silent = 0, spells = -1;
-    const std::string got = without_silence(played(), silent);
+    const std::string got = without_silence(played(true), silent);
     size_t cut = 0;
     for (; cut < got.size(); cut += run(got, cut))
       if ((spells = dry_spells(std::string_view(got).substr(cut), from2)) >= 0 && spells + silent <= 3) break;
