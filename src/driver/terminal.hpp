@@ -34,4 +34,11 @@ std::string StatusLineBytes(const std::string &line, int width);
 // program clears it before the program goes.
 void StatusLineShown(bool shown);
 
+// While a recording runs, the first signal that would end the program
+// (SIGINT, SIGTERM, SIGHUP, SIGQUIT; Ctrl-C, Ctrl-Break, the console
+// closing) only asks it to end, so that it can finish its file; a second one
+// ends it. EndAsked() tells whether one has come.
+void EndGently(bool on);
+bool EndAsked();
+
 }  // namespace driver::terminal

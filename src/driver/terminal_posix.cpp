@@ -22,6 +22,7 @@ namespace {
 struct termios saved_mode, key_mode;
 volatile sig_atomic_t key_mode_on = 0;
 volatile sig_atomic_t line_shown = 0;
+volatile sig_atomic_t gently = 0, end_asked = 0;
 
 bool in_foreground() { return tcgetpgrp(STDIN_FILENO) == getpgrp(); }
 
@@ -50,6 +51,10 @@ void handle(int sig, void (*handler)(int)) {
 // signal's own end.
 void on_end(int sig) {
   const int e = errno;
+  if (gently && !end_asked) {
+    end_asked = 1;
+    return;
+  }
   clear_status_line();
   put_back();
   handle(sig, SIG_DFL);
@@ -185,6 +190,14 @@ int ErrorWidth() {
 
 // Erase to the end of the line.
 std::string StatusLineBytes(const std::string &line, int) { return "\r" + line + "\033[K"; }
+
+void EndGently(bool on) {
+  gently = on;
+  if (on)
+    for (int sig : kEndSignals) handle(sig, on_end);
+}
+
+bool EndAsked() { return end_asked; }
 
 void StatusLineShown(bool shown) {
   // A status line is cleared by a signal that ends the program, also when

@@ -26,7 +26,7 @@ namespace {
 // to put back, and whether a status line stands on the screen.
 HANDLE key_input = INVALID_HANDLE_VALUE;
 DWORD saved_input_mode = 0, key_input_mode = 0;
-volatile LONG key_mode_on = 0, line_shown = 0, handler_set = 0;
+volatile LONG key_mode_on = 0, line_shown = 0, handler_set = 0, gently = 0, end_asked = 0;
 
 int width_of(HANDLE console) {
   CONSOLE_SCREEN_BUFFER_INFO info;
@@ -57,6 +57,7 @@ void put_back_input() {
 // Ctrl-C, Ctrl-Break, the console closing: the console as it was, then the
 // next handler, the system's, ends the program.
 BOOL WINAPI on_end(DWORD) {
+  if (gently && !InterlockedExchange(&end_asked, 1)) return TRUE;
   clear_status_line();
   put_back_input();
   return FALSE;
@@ -219,5 +220,12 @@ void StatusLineShown(bool shown) {
   if (shown) set_handler();
   line_shown = shown;
 }
+
+void EndGently(bool on) {
+  InterlockedExchange(&gently, on ? 1 : 0);
+  if (on) set_handler();
+}
+
+bool EndAsked() { return end_asked != 0; }
 
 }  // namespace driver::terminal

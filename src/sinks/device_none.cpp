@@ -1,4 +1,5 @@
-// The sound device of builds without sound output: opening always fails.
+// The sound devices of builds without sound: opening always fails.
+#include "sinks/capture.hpp"
 #include "sinks/device.hpp"
 
 namespace sinks {
@@ -19,8 +20,23 @@ class NoDevice final : public SoundDevice {
   void close() override {}
 };
 
+class NoCapture final : public CaptureDevice {
+ public:
+  bool open(int, CaptureFeed &, DeviceSpec &, std::string &why) override {
+    why = "this build of reelwright has no sound input";
+    return false;
+  }
+  bool start(std::string &why) override {
+    why = "this build of reelwright has no sound input";
+    return false;
+  }
+  void stop() override {}
+  void close() override {}
+};
+
 }  // namespace
 
 std::unique_ptr<SoundDevice> DefaultSoundDevice() { return std::make_unique<NoDevice>(); }
+std::unique_ptr<CaptureDevice> DefaultCaptureDevice() { return std::make_unique<NoCapture>(); }
 
 }  // namespace sinks

@@ -1,5 +1,6 @@
-// The sound device on SDL2: the default output device, 32-bit float frames,
-// filled on SDL's audio thread.
+// The sound devices on SDL2: the default output device, 32-bit float frames
+// filled on SDL's audio thread, and the default input device (the line in),
+// whose frames SDL hands over on its thread.
 //
 // SDL2 is loaded only when live play opens the device: listings and
 // conversions never load it (nor the dozens of libraries it brings), and run
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "sinks/capture.hpp"
 #include "sinks/device.hpp"
 
 namespace sinks {
@@ -52,93 +54,9 @@ class Quiet {
   int saved_ = -1;
 };
 
-class SdlDevice final : public SoundDevice {
- public:
-  ~SdlDevice() override { close(); }
-
-  DeviceStep open(int rate, int bits, DeviceFeed &feed, DeviceSpec &format, std::string &why) override {
-    feed_ = &feed;
-    if (device_ == 0) {
-      if (!load(why)) return DeviceStep::default_device;
-      Quiet quiet;
-      if (!subsystem_up_) {
-        if (InitSubSystem(SDL_INIT_AUDIO) != 0) {
-          why = std::string("SDL: ") + GetError();
-          return DeviceStep::default_device;
-        }
-        subsystem_up_ = true;
-      }
-      SDL_AudioSpec want{};
-      want.freq = rate;
-      want.format = bits == 16 ? AUDIO_S16SYS : AUDIO_F32SYS;
-      want.channels = 2;
-      want.samples = 1024;
-      want.callback = callback;
-      want.userdata = this;
-      // The device's own rate and channel count are taken as they are; SDL
-      // converts the samples to whatever the hardware takes.
-      device_ = OpenAudioDevice(nullptr, 0, &want, &have_,
-                                SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
-      if (device_ == 0) {
-        why = std::string("SDL: ") + GetError();
-        // SDL's own threads (the search for devices) end while standard
-        // error is still silenced: they would print at any moment.
-        QuitSubSystem(SDL_INIT_AUDIO);
-        subsystem_up_ = false;
-        return DeviceStep::default_device;
-      }
-    }
-    if (have_.size == 0 || have_.samples == 0) {
-      why = "SDL: the device reports no buffer size";
-      return DeviceStep::buffer_size;
-    }
-    if (have_.channels == 0 || have_.freq <= 0) {
-      why = "SDL: the device reports no usable stream format";
-      return DeviceStep::stream_format;
-    }
-    format.rate = have_.freq;
-    format.channels = have_.channels;
-    format.period = have_.samples;
-    format.bits = have_.format == AUDIO_S16SYS ? 16 : 32;
-    floats_.assign(size_t(have_.samples) * have_.channels, 0.0f);
-    return DeviceStep::ok;
-  }
-
-  bool start(std::string &why) override {
-    if (device_ == 0) {
-      why = "SDL: no device is open";
-      return false;
-    }
-    PauseAudioDevice(device_, 0);
-    return true;
-  }
-
-  void stop() override {
-    if (device_ != 0) PauseAudioDevice(device_, 1);
-  }
-
-  void close() override {
-    if (device_ != 0) CloseAudioDevice(device_);
-    device_ = 0;
-    if (subsystem_up_) QuitSubSystem(SDL_INIT_AUDIO);
-    subsystem_up_ = false;
-  }
-
- private:
-  static void SDLCALL callback(void *self, Uint8 *stream, int len) {
-    SdlDevice &d = *static_cast<SdlDevice *>(self);
-    const unsigned channels = d.have_.channels;
-    if (d.have_.format != AUDIO_S16SYS) {
-      d.feed_->fill(reinterpret_cast<float *>(stream), static_cast<unsigned>(len) / (channels * sizeof(float)), channels);
-      return;
-    }
-    // 16-bit samples, made of the feed's floats.
-    const unsigned frames = std::min<unsigned>(static_cast<unsigned>(len) / (channels * 2), d.have_.samples);
-    d.feed_->fill(d.floats_.data(), frames, channels);
-    int16_t *out = reinterpret_cast<int16_t *>(stream);
-    for (size_t i = 0; i < size_t(frames) * channels; i++) out[i] = Sample16(d.floats_[i]);
-  }
-
+// SDL2, loaded once a device is opened; says why when it cannot be. It stays
+// loaded once it is: its threads may outlive the device.
+struct SdlLibrary {
   template <class F>
   bool find(F &f, const char *name) {
     f = reinterpret_cast<F>(dlsym(lib_, name));
@@ -165,7 +83,6 @@ class SdlDevice final : public SoundDevice {
     return false;
   }
 
-  // The library stays loaded once it is: its threads may outlive the device.
   void *lib_ = nullptr;
   decltype(&SDL_InitSubSystem) InitSubSystem = nullptr;
   decltype(&SDL_QuitSubSystem) QuitSubSystem = nullptr;
@@ -174,15 +91,174 @@ class SdlDevice final : public SoundDevice {
   decltype(&SDL_CloseAudioDevice) CloseAudioDevice = nullptr;
   decltype(&SDL_PauseAudioDevice) PauseAudioDevice = nullptr;
 
+  // The audio subsystem, up once.
+  bool up(std::string &why) {
+    if (subsystem_up) return true;
+    if (!load(why)) return false;
+    if (InitSubSystem(SDL_INIT_AUDIO) != 0) {
+      why = std::string("SDL: ") + GetError();
+      return false;
+    }
+    return subsystem_up = true;
+  }
+  void down() {
+    if (subsystem_up) QuitSubSystem(SDL_INIT_AUDIO);
+    subsystem_up = false;
+  }
+  bool subsystem_up = false;
+};
+
+class SdlDevice final : public SoundDevice {
+ public:
+  ~SdlDevice() override { close(); }
+
+  DeviceStep open(int rate, int bits, DeviceFeed &feed, DeviceSpec &format, std::string &why) override {
+    feed_ = &feed;
+    if (device_ == 0) {
+      Quiet quiet;
+      if (!sdl_.up(why)) return DeviceStep::default_device;
+      SDL_AudioSpec want{};
+      want.freq = rate;
+      want.format = bits == 16 ? AUDIO_S16SYS : AUDIO_F32SYS;
+      want.channels = 2;
+      want.samples = 1024;
+      want.callback = callback;
+      want.userdata = this;
+      // The device's own rate and channel count are taken as they are; SDL
+      // converts the samples to whatever the hardware takes.
+      device_ = sdl_.OpenAudioDevice(nullptr, 0, &want, &have_,
+                                     SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
+      if (device_ == 0) {
+        why = std::string("SDL: ") + sdl_.GetError();
+        // SDL's own threads (the search for devices) end while standard
+        // error is still silenced: they would print at any moment.
+        sdl_.down();
+        return DeviceStep::default_device;
+      }
+    }
+    if (have_.size == 0 || have_.samples == 0) {
+      why = "SDL: the device reports no buffer size";
+      return DeviceStep::buffer_size;
+    }
+    if (have_.channels == 0 || have_.freq <= 0) {
+      why = "SDL: the device reports no usable stream format";
+      return DeviceStep::stream_format;
+    }
+    format.rate = have_.freq;
+    format.channels = have_.channels;
+    format.period = have_.samples;
+    format.bits = have_.format == AUDIO_S16SYS ? 16 : 32;
+    floats_.assign(size_t(have_.samples) * have_.channels, 0.0f);
+    return DeviceStep::ok;
+  }
+
+  bool start(std::string &why) override {
+    if (device_ == 0) {
+      why = "SDL: no device is open";
+      return false;
+    }
+    sdl_.PauseAudioDevice(device_, 0);
+    return true;
+  }
+
+  void stop() override {
+    if (device_ != 0) sdl_.PauseAudioDevice(device_, 1);
+  }
+
+  void close() override {
+    if (device_ != 0) sdl_.CloseAudioDevice(device_);
+    device_ = 0;
+    sdl_.down();
+  }
+
+ private:
+  static void SDLCALL callback(void *self, Uint8 *stream, int len) {
+    SdlDevice &d = *static_cast<SdlDevice *>(self);
+    const unsigned channels = d.have_.channels;
+    if (d.have_.format != AUDIO_S16SYS) {
+      d.feed_->fill(reinterpret_cast<float *>(stream), static_cast<unsigned>(len) / (channels * sizeof(float)), channels);
+      return;
+    }
+    // 16-bit samples, made of the feed's floats.
+    const unsigned frames = std::min<unsigned>(static_cast<unsigned>(len) / (channels * 2), d.have_.samples);
+    d.feed_->fill(d.floats_.data(), frames, channels);
+    int16_t *out = reinterpret_cast<int16_t *>(stream);
+    for (size_t i = 0; i < size_t(frames) * channels; i++) out[i] = Sample16(d.floats_[i]);
+  }
+
+  SdlLibrary sdl_;
   SDL_AudioDeviceID device_ = 0;
   SDL_AudioSpec have_{};
-  bool subsystem_up_ = false;
   DeviceFeed *feed_ = nullptr;
   std::vector<float> floats_;  // for a device of 16-bit samples
+};
+
+// The default input device, in 32-bit floats at the device's rate and
+// channels (SDL converts what the hardware gives).
+class SdlCapture final : public CaptureDevice {
+ public:
+  ~SdlCapture() override { close(); }
+
+  bool open(int rate, CaptureFeed &feed, DeviceSpec &format, std::string &why) override {
+    feed_ = &feed;
+    Quiet quiet;
+    if (!sdl_.up(why)) return false;
+    SDL_AudioSpec want{};
+    want.freq = rate;
+    want.format = AUDIO_F32SYS;
+    want.channels = 2;
+    want.samples = 1024;
+    want.callback = callback;
+    want.userdata = this;
+    device_ = sdl_.OpenAudioDevice(nullptr, 1, &want, &have_, SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
+    if (device_ == 0 || have_.channels == 0 || have_.freq <= 0) {
+      why = device_ == 0 ? std::string("SDL: ") + sdl_.GetError() : "SDL: the input reports no usable format";
+      close();
+      return false;
+    }
+    format.rate = have_.freq;
+    format.channels = have_.channels;
+    format.period = have_.samples;
+    format.bits = 32;
+    return true;
+  }
+
+  bool start(std::string &why) override {
+    if (device_ == 0) {
+      why = "SDL: no input is open";
+      return false;
+    }
+    sdl_.PauseAudioDevice(device_, 0);
+    return true;
+  }
+
+  void stop() override {
+    if (device_ != 0) sdl_.PauseAudioDevice(device_, 1);
+  }
+
+  void close() override {
+    if (device_ != 0) sdl_.CloseAudioDevice(device_);
+    device_ = 0;
+    sdl_.down();
+  }
+
+ private:
+  static void SDLCALL callback(void *self, Uint8 *stream, int len) {
+    SdlCapture &d = *static_cast<SdlCapture *>(self);
+    const unsigned channels = d.have_.channels;
+    d.feed_->take(reinterpret_cast<const float *>(stream), static_cast<unsigned>(len) / (channels * sizeof(float)),
+                  channels);
+  }
+
+  SdlLibrary sdl_;
+  SDL_AudioDeviceID device_ = 0;
+  SDL_AudioSpec have_{};
+  CaptureFeed *feed_ = nullptr;
 };
 
 }  // namespace
 
 std::unique_ptr<SoundDevice> DefaultSoundDevice() { return std::make_unique<SdlDevice>(); }
+std::unique_ptr<CaptureDevice> DefaultCaptureDevice() { return std::make_unique<SdlCapture>(); }
 
 }  // namespace sinks

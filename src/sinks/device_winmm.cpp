@@ -1,5 +1,6 @@
-// The sound device on Windows: WinMM's waveOut on the default output (the
-// wave mapper, which converts to what the hardware takes), 16-bit stereo PCM.
+// The sound devices on Windows: WinMM's waveOut on the default output (the
+// wave mapper, which converts to what the hardware takes), 16-bit stereo PCM;
+// and waveIn on the default input, the same format.
 //
 // A few buffers of about 25 ms each go round: a thread of the device's own
 // fills each buffer from the feed and hands it to waveOut, then sleeps on the
@@ -12,9 +13,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <string>
 #include <thread>
 #include <vector>
 
+#include "sinks/capture.hpp"
 #include "sinks/device.hpp"
 
 namespace sinks {
@@ -186,8 +189,126 @@ class WinmmDevice final : public SoundDevice {
   std::atomic<bool> quit_{false};
 };
 
+// The default input: buffers of about 50 ms each go round. A thread of the
+// device's own hands each buffer waveIn has filled to the feed, as floats,
+// and gives it back to waveIn.
+class WinmmCapture final : public CaptureDevice {
+ public:
+  ~WinmmCapture() override { close(); }
+
+  bool open(int rate, CaptureFeed &feed, DeviceSpec &format, std::string &why) override {
+    feed_ = &feed;
+    if (waveInGetNumDevs() == 0) {
+      why = "WinMM: no sound input device";
+      return false;
+    }
+    if (!event_) event_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (rate > kHighestRate) rate = kUsualRate;
+    MMRESULT r = event_ ? open_at(rate) : MMSYSERR_NOMEM;
+    if (r != MMSYSERR_NOERROR && event_ && rate != kUsualRate && open_at(kUsualRate) == MMSYSERR_NOERROR)
+      r = MMSYSERR_NOERROR;
+    if (r != MMSYSERR_NOERROR) {
+      why = "WinMM: no sound input device (waveInOpen error " + std::to_string(r) + ")";
+      return false;
+    }
+    period_ = std::max(256u, static_cast<unsigned>(rate_ / 20));
+    data_.assign(static_cast<size_t>(kBuffers) * period_ * kChannels, 0);
+    for (unsigned i = 0; i < kBuffers; i++) {
+      WAVEHDR &h = headers_[i];
+      h = WAVEHDR{};
+      h.lpData = reinterpret_cast<LPSTR>(data_.data() + static_cast<size_t>(i) * period_ * kChannels);
+      h.dwBufferLength = period_ * kChannels * sizeof(int16_t);
+      if (waveInPrepareHeader(wave_, &h, sizeof h) != MMSYSERR_NOERROR ||
+          waveInAddBuffer(wave_, &h, sizeof h) != MMSYSERR_NOERROR) {
+        why = "WinMM: the input takes no buffer";
+        return false;
+      }
+    }
+    format.rate = rate_;
+    format.channels = kChannels;
+    format.period = period_;
+    format.bits = 32;
+    return true;
+  }
+
+  bool start(std::string &why) override {
+    if (!wave_ || waveInStart(wave_) != MMSYSERR_NOERROR) {
+      why = "WinMM: the input does not start";
+      return false;
+    }
+    quit_.store(false);
+    taker_ = std::thread([this] { taking(); });
+    return true;
+  }
+
+  void stop() override {
+    if (!taker_.joinable()) return;
+    quit_.store(true);
+    SetEvent(event_);
+    taker_.join();
+    waveInReset(wave_);
+  }
+
+  void close() override {
+    stop();
+    if (wave_) {
+      for (WAVEHDR &h : headers_)
+        if (h.dwFlags & WHDR_PREPARED) waveInUnprepareHeader(wave_, &h, sizeof h);
+      waveInClose(wave_);
+      wave_ = nullptr;
+    }
+    if (event_) CloseHandle(event_);
+    event_ = nullptr;
+  }
+
+ private:
+  MMRESULT open_at(int rate) {
+    WAVEFORMATEX f{};
+    f.wFormatTag = WAVE_FORMAT_PCM;
+    f.nChannels = kChannels;
+    f.nSamplesPerSec = static_cast<DWORD>(rate);
+    f.wBitsPerSample = 16;
+    f.nBlockAlign = kChannels * sizeof(int16_t);
+    f.nAvgBytesPerSec = f.nSamplesPerSec * f.nBlockAlign;
+    const MMRESULT r = waveInOpen(&wave_, WAVE_MAPPER, &f, reinterpret_cast<DWORD_PTR>(event_), 0, CALLBACK_EVENT);
+    if (r != MMSYSERR_NOERROR) wave_ = nullptr;
+    rate_ = rate;
+    return r;
+  }
+
+  // The device's thread: buffers in the order waveIn fills them.
+  void taking() {
+    std::vector<float> frames(static_cast<size_t>(period_) * kChannels);
+    for (unsigned next = 0; !quit_.load();) {
+      WAVEHDR &h = headers_[next];
+      if (!(reinterpret_cast<const volatile DWORD &>(h.dwFlags) & WHDR_DONE)) {
+        WaitForSingleObject(event_, 200);
+        continue;
+      }
+      const int16_t *in = reinterpret_cast<const int16_t *>(h.lpData);
+      const unsigned n = h.dwBytesRecorded / (kChannels * sizeof(int16_t));
+      for (size_t s = 0; s < size_t(n) * kChannels; s++) frames[s] = in[s] / 32768.0f;
+      if (n > 0) feed_->take(frames.data(), n, kChannels);
+      h.dwFlags &= ~static_cast<DWORD>(WHDR_DONE);
+      if (waveInAddBuffer(wave_, &h, sizeof h) != MMSYSERR_NOERROR) return;
+      next = (next + 1) % kBuffers;
+    }
+  }
+
+  HWAVEIN wave_ = nullptr;
+  HANDLE event_ = nullptr;
+  int rate_ = 0;
+  unsigned period_ = 0;
+  CaptureFeed *feed_ = nullptr;
+  std::vector<int16_t> data_;
+  WAVEHDR headers_[kBuffers] = {};
+  std::thread taker_;
+  std::atomic<bool> quit_{false};
+};
+
 }  // namespace
 
 std::unique_ptr<SoundDevice> DefaultSoundDevice() { return std::make_unique<WinmmDevice>(); }
+std::unique_ptr<CaptureDevice> DefaultCaptureDevice() { return std::make_unique<WinmmCapture>(); }
 
 }  // namespace sinks
