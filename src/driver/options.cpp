@@ -52,6 +52,10 @@ const char *const kUsage[] = {
     "                  -vol  n   Set the volume to n% of full scale (1 to 100)",
     "                  -16       Use 16-bit samples (.au, .wav and live)",
     "                  -speed n  Play the tape at n% of its speed (50 to 200)",
+    "                  -tzx      Write a .tzx tape image (also named .cdt)",
+    "                  -tap      Write a .tap tape image (the data blocks)",
+    "                  -left     Decode the left channel of a stereo recording",
+    "                  -right    Decode the right channel of a stereo recording",
 };
 
 [[noreturn]] void invalidoption(const char *s) { throw Failure(strprintf("Invalid Option %s !", s)); }
@@ -78,11 +82,14 @@ int percent(int argc, char **argv, int &n, int lo, int hi, const char *what) {
 struct Format {
   Output output;
   const char *ext, *name, *sw;  // default extension, what it holds, its switch
+  const char *also = "";        // another extension that names it
 };
 const Format kFormats[] = {
     {Output::voc, "VOC", "VOC", "-voc"},
     {Output::au, "au", "AU", "-au"},
     {Output::wav, "wav", "WAV", "-wav"},
+    {Output::tzx, "tzx", "a TZX tape image", "-tzx", "cdt"},
+    {Output::tap, "tap", "a TAP tape image", "-tap"},
 };
 const Format &format_of(Output o) { return kFormats[static_cast<int>(o) - 1]; }
 
@@ -93,7 +100,7 @@ std::optional<Output> format_by_name(const std::string &name) {
   std::string ext = name.substr(dot + 1);
   for (char &c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   for (const Format &f : kFormats)
-    if (ext == f.sw + 1) return f.output;
+    if (ext == f.sw + 1 || ext == f.also) return f.output;
   return std::nullopt;
 }
 
@@ -116,6 +123,7 @@ std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console)
 
   Options o;
   bool voc = false, au = false, wav = false;
+  std::optional<Output> tape;  // -tzx or -tap
   // The signal's switches, each to be given once.
   unsigned given = 0;
   auto once = [&given](const char *a, unsigned bit) {
@@ -145,6 +153,16 @@ std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console)
         if (!is("-voc")) invalidoption(a);
         voc = true;
         freq = 30303;
+        break;
+      case 'l':
+      case 'r':
+        if (!is("-left") && !is("-right")) invalidoption(a);
+        once(a, 32);
+        o.channel = a[1] == 'r';
+        break;
+      case 't':
+        if (!is("-tzx") && !is("-tap")) invalidoption(a);
+        tape = is("-tzx") ? Output::tzx : Output::tap;
         break;
       case 'a':
         if (!is("-au")) invalidoption(a);
@@ -214,7 +232,7 @@ std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console)
   if (voc && o.mode != Mode::play) throw Failure("Both -voc AND -info (or -one) switches selected !");
   if (files == 0) throw Failure("No Files specified !");
   // VOC wins when several are asked for, then AU.
-  o.output = voc ? Output::voc : au ? Output::au : wav ? Output::wav : Output::live;
+  o.output = voc ? Output::voc : au ? Output::au : wav ? Output::wav : tape.value_or(Output::live);
   if (files == 2 && o.mode == Mode::play) {
     // A sound file's name tells its format, unless a switch does.
     const std::optional<Output> named = format_by_name(second);
@@ -225,10 +243,11 @@ std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console)
                                 second.c_str()));
       o.output = *named;
       if (o.output == Output::voc) freq = 30303;
-    } else if (named && *named != o.output) {
+    } else if (named && *named != o.output && !IsTapeOutput(*named)) {
       const Format &f = format_of(o.output);
-      console.warning(strprintf("%s will hold %s sound, as %s asks, not what its name says!", second.c_str(), f.name,
-                                f.sw));
+      console.warning(strprintf(IsTapeOutput(f.output) ? "%s will hold %s, as %s asks, not what its name says!"
+                                                       : "%s will hold %s sound, as %s asks, not what its name says!",
+                                second.c_str(), f.name, f.sw));
     }
   }
   if (o.signal.wide && o.output == Output::voc)

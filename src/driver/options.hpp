@@ -12,7 +12,9 @@ namespace driver {
 class Console;
 
 enum class Mode { play, info, one };  // replay or conversion; "-info"; "-one"
-enum class Output { live, voc, au, wav };
+enum class Output { live, voc, au, wav, tzx, tap };
+// Whether the output is a tape image (else sound).
+inline bool IsTapeOutput(Output o) { return o == Output::tzx || o == Output::tap; }
 
 struct Options {
   Mode mode = Mode::play;
@@ -26,7 +28,8 @@ struct Options {
   engine::Timing timing;  // -exact, -speed
   sinks::Signal signal;   // -invert, -vol, -16
   std::string input;
-  std::string output_name;  // the sound file of a conversion
+  std::string output_name;  // the sound file or tape image of a conversion
+  int channel = -1;         // of a stereo recording: 0 left, 1 right, -1 the one that decodes better
 };
 
 // Highest sampling rate accepted: one sample per T-state of the 3.5 MHz clock.

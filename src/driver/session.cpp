@@ -4,7 +4,9 @@
 #include <variant>
 
 #include "engine/players.hpp"
+#include "decode/recording.hpp"
 #include "format/failure.hpp"
+#include "format/writer.hpp"
 #include "listing/listing.hpp"
 #include "os/files.hpp"
 #include "sinks/sound_file.hpp"
@@ -64,10 +66,21 @@ struct WaitsAhead {
 }  // namespace
 
 void Session::load() {
-  format::ImageFile file(opt_.input);
   std::vector<uint8_t> image;
-  file.read_rest(image);
-  switch (format::KindOf(image, opt_.input).value_or(format::Kind::tzx)) {
+  {
+    format::ImageFile file(opt_.input);
+    image.resize(static_cast<size_t>(file.length() < 64 ? file.length() : 64));
+    if (file.read(image.data(), image.size()) != 0) image.clear();
+    const std::optional<format::Kind> kind = format::KindOf(image, opt_.input);
+    // A recording is decoded, not loaded: it may be far larger than memory.
+    if (kind && format::IsSound(*kind)) return load_recording(*kind, {});
+    file.read_rest(image);
+  }
+  const format::Kind kind = format::KindOf(image, opt_.input).value_or(format::Kind::tzx);
+  // A CSW file is played as it stands, and decoded when it becomes a tape image.
+  if (kind == format::Kind::csw && IsTapeOutput(opt_.output) && opt_.mode == Mode::play)
+    return load_recording(kind, std::move(image));
+  switch (kind) {
     case format::Kind::tzx: {
       if (!format::IsTzxHeader(image.data(), image.size())) throw Failure("File is not in ZXTape format!");
       const unsigned major = image[8], minor = image[9];
@@ -89,7 +102,35 @@ void Session::load() {
       tape_ = std::make_shared<const format::Tape>(format::Tape::FromCsw(std::move(image), h));
       break;
     }
+    default: break;  // sound files: decoded above
   }
+  index_blocks();
+}
+
+void Session::load_recording(format::Kind kind, std::vector<uint8_t> image) {
+  if (kind == format::Kind::flac)
+    throw Failure("FLAC recordings cannot be read by this build: decode it to WAV first (flac -d)!");
+  FILE *status = console_.status_out();
+  double shown = -1;
+  const decode::Progress progress = [&](double at, double length, const decode::Decoder &d) {
+    if (!status || at - shown < 0.5) return;
+    shown = at;
+    std::fprintf(status, "\r%s%s%s  blocks %d: %d good, %d bad\033[K", decode::Clock(at).c_str(),
+                 length > 0 ? " of " : "", length > 0 ? decode::Clock(length).c_str() : "", d.found(), d.good(),
+                 d.bad());
+    std::fflush(status);
+  };
+  decode::DecodedTape t = kind == format::Kind::csw
+                              ? decode::DecodeCsw(image, format::ReadCswHeader(image), progress)
+                              : decode::DecodeSound(opt_.input, kind, opt_.channel, progress);
+  if (status && shown >= 0) std::fprintf(status, "\r\033[K"), std::fflush(status);
+  console_.say("\nRecording: %s, decoded\n", t.words.c_str());
+  where_ = std::move(t.where);
+  tape_ = std::make_shared<const format::Tape>(format::Tape::FromTzx(std::move(t.image)));
+  index_blocks();
+}
+
+void Session::index_blocks() {
   const int blocks = tape_->size();
   console_.say("Number of Blocks: %d\n", blocks);
   if (tape_->has_unknown_ids()) console_.warning("Some blocks were *NOT* recognised!");
@@ -127,6 +168,11 @@ void Session::open() {
     return;
   }
   if (!live()) refuse_to_overwrite_a_tape();
+  if (IsTapeOutput(opt_.output)) {
+    console_.say("\nCreating %s tape image %s.\n\n", opt_.output == Output::tzx ? "TZX" : "TAP",
+                 opt_.output_name.c_str());
+    return;
+  }
   const std::string file = signal_words();
   switch (opt_.output) {
     case Output::voc:
@@ -148,6 +194,8 @@ void Session::open() {
       output_ = std::move(live);
       break;
     }
+    case Output::tzx:
+    case Output::tap: return;  // written by write_tape()
   }
   rate_ = output_->begin(opt_.freq);
   if (live_ && (console_.interactive() || console_.status_out())) {
@@ -233,8 +281,20 @@ void Session::prefix(const format::IndexedBlock &b) {
     console_.say("Block %3d:", cur_.curr + 1);
   } else if (opt_.mode == Mode::one) {
     console_.one_line_page();
-    console_.say("%3d-%5llX:", cur_.curr + 1, static_cast<unsigned long long>(b.offset));
+    if (!where_.empty()) console_.say("%3d %7s %-4s:", cur_.curr + 1, where().c_str(), check_word());
+    else console_.say("%3d-%5llX:", cur_.curr + 1, static_cast<unsigned long long>(b.offset));
   }
+}
+
+std::string Session::where() const { return decode::Clock(where_[static_cast<size_t>(cur_.curr)].start); }
+
+const char *Session::check_word() const {
+  switch (where_[static_cast<size_t>(cur_.curr)].check) {
+    case decode::Check::good: return "good";
+    case decode::Check::bad: return "BAD";
+    case decode::Check::none: break;
+  }
+  return "-";
 }
 
 listing::Place Session::place(const format::IndexedBlock &b) const {
@@ -244,6 +304,8 @@ listing::Place Session::place(const format::IndexedBlock &b) const {
 void Session::texts(const format::Block &block, const listing::Place &at) {
   if (opt_.mode == Mode::info) {
     for (const listing::Piece &p : listing::Extensive(block, at)) console_.writeout(p.text, p.extra);
+    if (!where_.empty())
+      console_.writeout(strprintf("In the recording at %s; checksum %s\n\n", where().c_str(), check_word()), 1);
   } else if (draw_) {
     console_.text(listing::OneLine(block, at));
   }
@@ -274,7 +336,30 @@ void Session::visit_blocks() {
   }
 }
 
+void Session::write_tape() {
+  for (cur_.curr = first_; cur_.curr < cur_.end; cur_.curr++) {
+    const format::IndexedBlock b = tape_->at(cur_.curr);
+    prefix(b);
+    texts(b.block, place(b));
+  }
+  format::Image image;
+  if (opt_.output == Output::tzx) {
+    const std::string source = opt_.input.substr(os::NameStart(opt_.input));
+    image = format::WriteTzx(*tape_, first_, cur_.end, strprintf("reelwright %s, from %s", REELWRIGHT_VERSION, source.c_str()));
+  } else {
+    image = format::WriteTap(*tape_, first_, cur_.end, [this](int n, const char *name) {
+      console_.warning(strprintf("Block %d (%s) cannot be held in a TAP file: it is left out!", n, name));
+    });
+    if (image.empty()) throw Failure("No block of the tape can be held in a TAP file: nothing is written!");
+  }
+  sinks::OutputFile file(opt_.output_name);
+  file.create();
+  file.put(image.data(), image.size());
+  file.close();
+}
+
 void Session::play() {
+  if (IsTapeOutput(opt_.output)) return write_tape();
   for (;;) {
     try {
       visit_blocks();

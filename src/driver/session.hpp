@@ -13,6 +13,7 @@
 #include "driver/transport.hpp"
 #include "engine/output.hpp"
 #include "engine/pulse.hpp"
+#include "decode/recording.hpp"
 #include "engine/resampler.hpp"
 #include "format/tape.hpp"
 #include "listing/listing.hpp"
@@ -57,10 +58,22 @@ class Session {
   Measure measure_block(int index, engine::Level level) const;
 
   void visit_blocks();
+  // A conversion into a tape image: the blocks of the range, listed and
+  // written (flow blocks are copied, not followed).
+  void write_tape();
   // One second at the current level, then the output is finished.
   void close();
   void finish_output();
   bool playing() const { return opt_.mode == Mode::play; }
+  // A recording (a sound file, or a CSW file to be written as a tape image)
+  // decoded into the tape; the status line shows how far it is.
+  void load_recording(format::Kind kind, std::vector<uint8_t> image);
+  // The tape's headline counts and warnings, and the block range.
+  void index_blocks();
+  // Of the block at the cursor of a decoded recording: where it begins
+  // ("m:ss.s") and how its checksum stands.
+  std::string where() const;
+  const char *check_word() const;
   // Warns of the first TAP block that holds nothing, not even its flag.
   void empty_tap_block();
   // Before a sound file is created: the tape being read, or any other tape
@@ -113,6 +126,7 @@ class Session {
   Console &console_;
   Limits limits_;
   std::shared_ptr<const format::Tape> tape_;
+  std::vector<decode::Where> where_;  // of each block of a decoded recording
   Cursor cur_;
   int first_ = 0;     // the range's first block
   bool draw_ = true;  // progress and one-line texts show (not inside a hidden group)

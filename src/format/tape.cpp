@@ -54,8 +54,6 @@ namespace {
 const char kCswSignature[] = "Compressed Square Wave\x1A";
 constexpr size_t kCswSignatureSize = 23;
 
-bool is_csw(Bytes b) { return b.size() >= kCswSignatureSize && std::memcmp(b.data(), kCswSignature, kCswSignatureSize) == 0; }
-
 bool named_tap(const std::string &name) {
   if (name.size() < 4) return false;
   std::string ext = name.substr(name.size() - 4);
@@ -75,11 +73,29 @@ bool sound_tap_chain(Bytes b) {
   return at == b.size() && !b.empty();
 }
 
+// The signatures that tell a kind of file: text at an offset.
+struct Signature {
+  Kind kind;
+  size_t at;
+  const char *text;
+  size_t size;
+};
+const Signature kSignatures[] = {
+    {Kind::csw, 0, kCswSignature, kCswSignatureSize},
+    {Kind::wav, 8, "WAVE", 4},  // after "RIFF" and its size
+    {Kind::au, 0, ".snd", 4},
+    {Kind::voc, 0, "Creative Voice File\x1A", 20},
+    {Kind::flac, 0, "fLaC", 4},
+};
+
+bool has(Bytes b, const Signature &s) { return b.size() >= s.at + s.size && std::memcmp(b.data() + s.at, s.text, s.size) == 0; }
+
 }  // namespace
 
 std::optional<Kind> KindOf(Bytes image, const std::string &name) {
   if (IsTzxHeader(image.data(), image.size())) return Kind::tzx;
-  if (is_csw(image)) return Kind::csw;
+  for (const Signature &s : kSignatures)
+    if (has(image, s) && (s.kind != Kind::wav || std::memcmp(image.data(), "RIFF", 4) == 0)) return s.kind;
   if (!image.empty() && (named_tap(name) || sound_tap_chain(image))) return Kind::tap;
   return std::nullopt;
 }
@@ -95,9 +111,10 @@ bool IsTapeImage(const std::string &path) {
     if (file.read(b.data(), b.size(), got) != 0) got = 0;
     b.resize(got);
   }
-  for (const char *sound : {"Creative Voice File\x1A", ".snd", "RIFF"})
-    if (b.size() >= std::strlen(sound) && std::memcmp(b.data(), sound, std::strlen(sound)) == 0) return false;
-  return KindOf(b, path).has_value();
+  // Any RIFF file is taken for sound, as before (its samples may chain like TAP lengths).
+  if (b.size() >= 4 && std::memcmp(b.data(), "RIFF", 4) == 0) return false;
+  const std::optional<Kind> kind = KindOf(b, path);
+  return kind && !IsSound(*kind);
 }
 
 CswHeader ReadCswHeader(Bytes image) {
@@ -169,6 +186,12 @@ Tape Tape::FromCsw(std::vector<uint8_t> image, const CswHeader &header) {
   return t;
 }
 
+Bytes Tape::raw(int i) const {
+  const size_t n = static_cast<size_t>(i);
+  const uint32_t end = n + 1 < starts_.size() ? starts_[n + 1] : end_;
+  return Bytes(image_.data() + starts_[n], end - starts_[n]);
+}
+
 IndexedBlock Tape::at(int i) const {
   const size_t n = static_cast<size_t>(i);
   const uint32_t start = starts_[n];
@@ -185,7 +208,7 @@ IndexedBlock Tape::at(int i) const {
       c.stream = Bytes(image_.data() + start, end - start);
       return {start, static_cast<uint8_t>(Id::csw_recording), c};
     }
-    case Kind::tzx: break;
+    default: break;  // a TZX image, or a decoded recording's
   }
   const uint8_t id = image_[start];
   return {start, id, Decode(id, Reader(image_.data() + start + 1, end - start - 1))};

@@ -38,16 +38,19 @@ constexpr size_t kTzxHeaderSize = 10;
 // Whether the first 7 bytes are the signature "ZXTape!" (byte 7 is not looked at).
 bool IsTzxHeader(const uint8_t *p, size_t n);
 
-// The kinds of tape image the program reads.
-enum class Kind { tzx, tap, csw };
-// What kind of tape image a file of these bytes and this name is: TZX and
-// CSW by their signatures; TAP when its chain of block lengths is sound (it
-// ends exactly at the file's end) or its name ends in ".tap", any case.
+// The kinds of file the program reads: tape images, and recordings of a
+// tape's sound (a CSW file is both).
+enum class Kind { tzx, tap, csw, wav, au, voc, flac };
+// Whether a file of this kind is a sound file, to be decoded.
+inline bool IsSound(Kind k) { return k == Kind::wav || k == Kind::au || k == Kind::voc || k == Kind::flac; }
+// What kind of file one of these bytes and this name is: TZX, CSW and the
+// sound files by their signatures; TAP when its chain of block lengths is
+// sound (it ends exactly at the file's end) or its name ends in ".tap", any case.
 std::optional<Kind> KindOf(Bytes image, const std::string &name);
 // Whether the file at `path` is a tape image, by its first bytes, its name
 // and, for a file of up to 16 MiB, its TAP length chain. A file that begins
-// as a VOC, AU or WAV file does is a sound file: its samples may happen to
-// chain like a TAP file's lengths (16-bit AU samples of ±4096 often do).
+// as a sound file does is none: its samples may happen to chain like a TAP
+// file's lengths (16-bit AU samples of ±4096 often do).
 bool IsTapeImage(const std::string &path);
 
 // The header of a CSW file.
@@ -80,6 +83,8 @@ class Tape {
   int size() const { return static_cast<int>(starts_.size()); }
   // The decoded block at an index (0 to size() - 1).
   IndexedBlock at(int i) const;
+  // The bytes of a block as the image holds them (a TZX block's ID first).
+  Bytes raw(int i) const;
 
   Kind kind() const { return kind_; }
   bool has_unknown_ids() const { return unknown_ids_; }

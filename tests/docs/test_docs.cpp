@@ -143,7 +143,8 @@ TEST(Docs, InstallGivesAWorkingProgramAndManualPage) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out.rfind(harness::kBanner + "\nUsage: reelwright [switches] file.tzx [output.voc|output.au]\n\n", 0), 0u);
   EXPECT_NE(r.out.find("\n                  -128      Work in 128k mode\n"), std::string::npos) << r.out;
-  EXPECT_TRUE(r.out.ends_with("\n                  -speed n  Play the tape at n% of its speed (50 to 200)\n")) << r.out;
+  EXPECT_NE(r.out.find("\n                  -speed n  Play the tape at n% of its speed (50 to 200)\n"), std::string::npos);
+  EXPECT_TRUE(r.out.ends_with("\n                  -right    Decode the right channel of a stereo recording\n")) << r.out;
 
   r = shell("groff -man -ww -z '" + page + "'");
   EXPECT_EQ(r.status, 0);
@@ -153,6 +154,7 @@ TEST(Docs, InstallGivesAWorkingProgramAndManualPage) {
   for (std::string h : {"NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "FILES", "EXIT STATUS", "EXAMPLES", "NOTES"})
     EXPECT_NE(r.out.find("\n" + h + "\n"), std::string::npos) << h;
   for (std::string s : {"-voc ", "-au ", "-wav ", "-freq n\n", "-info ", "-one ", "-x ", "-b n ", "-e n ", "-p ", "-128 ",
-                        "-exact ", "-invert\n", "-vol n ", "-16 ", "-speed n\n"})
+                        "-exact ", "-invert\n", "-vol n ", "-16 ", "-speed n\n", "-tzx ", "-tap ", "-left ",
+                        "-right "})
     EXPECT_NE(r.out.find("\n       " + s), std::string::npos) << s;  // each switch heads an entry of OPTIONS
 }

@@ -1,0 +1,351 @@
+#include "decode/decoder.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+#include "format/ids.hpp"
+
+namespace decode {
+
+namespace {
+
+constexpr double kTstates = format::kTstatesPerSecond;
+constexpr size_t kMinPilot = 200;        // pulses of a tone before it counts as a pilot
+constexpr size_t kMinJunk = 64;          // pulses of an unknown stretch worth keeping
+constexpr double kSilence = 0.02;        // s: a pulse this long is silence
+constexpr size_t kMaxPulses = 8u << 20;  // pulses of a block at most (a little over 64 KiB of bits)
+
+uint16_t clip16(double v) { return static_cast<uint16_t>(std::lround(std::clamp(v, 0.0, 65535.0))); }
+
+// A timing within `tolerance` (a fraction) of the nominal one.
+bool near(double v, double nominal, double tolerance) { return std::fabs(v - nominal) <= tolerance * nominal; }
+
+// One way of deciding the bits of a block from its pulses.
+struct Decision {
+  size_t first = 2;        // pulses before the first bit (the sync pulses)
+  double follow = 0.03;    // how fast the centres follow the tape's speed
+  int half = -1;           // -1: a bit by its whole cycle; 0 or 1: by that half alone
+};
+constexpr Decision kDecisions[] = {{2, 0.03, -1}, {2, 0, -1}, {2, 0.15, -1}, {2, 0.03, 0},
+                                   {2, 0.03, 1},  {1, 0.03, -1}, {3, 0.03, -1}};
+
+struct Bits {
+  std::vector<uint8_t> bytes;
+  unsigned last_bits = 8;
+  double bit0 = 0, bit1 = 0;  // mean pulse of each, T-states
+  size_t used = 0;            // pulses that made bits (from the first)
+};
+
+// The centres of the cycle lengths of 0 and 1 bits: the 10th and 90th
+// percentile, refined by a few rounds of two-means; a block of one kind of
+// bit only is told by the cycle against its pilot.
+void Centres(const std::vector<float> &cycles, double pilot, double &c0, double &c1) {
+  std::vector<float> s(cycles);
+  auto at = [&s](double q) {
+    auto it = s.begin() + static_cast<long>(q * static_cast<double>(s.size() - 1));
+    std::nth_element(s.begin(), it, s.end());
+    return static_cast<double>(*it);
+  };
+  const double lo = at(0.1), hi = at(0.9), mid = at(0.5);
+  if (hi < 1.35 * lo) {
+    if (mid > 1.2 * pilot) c1 = mid, c0 = mid / 2;
+    else c0 = mid, c1 = 2 * mid;
+    return;
+  }
+  c0 = lo, c1 = hi;
+  for (int round = 0; round < 4; round++) {
+    double sum[2] = {}, n[2] = {};
+    const double thr = (c0 + c1) / 2;
+    for (float v : cycles) sum[v > thr] += v, n[v > thr]++;
+    if (n[0] > 0) c0 = sum[0] / n[0];
+    if (n[1] > 0) c1 = sum[1] / n[1];
+  }
+}
+
+Bits Decide(const std::vector<float> &p, double pilot, const Decision &d) {
+  Bits b;
+  size_t pairs = p.size() > d.first ? (p.size() - d.first) / 2 : 0;
+  std::vector<float> cycles(pairs);
+  for (size_t k = 0; k < pairs; k++) {
+    const float a = p[d.first + 2 * k], z = p[d.first + 2 * k + 1];
+    cycles[k] = d.half < 0 ? a + z : 2 * (d.half == 0 ? a : z);
+  }
+  if (pairs == 0) return b;
+  double c0 = 0, c1 = 0;
+  Centres(cycles, pilot, c0, c1);
+  // The pause's first edge may follow the last bit: a cycle far longer than a 1 is none.
+  while (pairs > 0 && cycles[pairs - 1] > 1.6 * c1) pairs--;
+  double sum[2] = {}, n[2] = {};
+  unsigned bit = 0;
+  uint8_t byte = 0;
+  for (size_t k = 0; k < pairs; k++) {
+    const double v = cycles[k];
+    const int one = v > (c0 + c1) / 2;
+    sum[one] += p[d.first + 2 * k] + p[d.first + 2 * k + 1], n[one] += 2;
+    const double f = std::clamp(v / (one ? c1 : c0), 0.8, 1.25);
+    c0 *= 1 + d.follow * (f - 1), c1 *= 1 + d.follow * (f - 1);
+    byte = static_cast<uint8_t>(byte << 1 | one);
+    if (++bit == 8) b.bytes.push_back(byte), bit = 0, byte = 0;
+  }
+  if (bit > 0) b.bytes.push_back(static_cast<uint8_t>(byte << (8 - bit))), b.last_bits = bit;
+  b.bit0 = n[0] > 0 ? sum[0] / n[0] : (n[1] > 0 ? sum[1] / n[1] / 2 : 0);
+  b.bit1 = n[1] > 0 ? sum[1] / n[1] : 2 * b.bit0;
+  b.used = 2 * pairs;
+  return b;
+}
+
+}  // namespace
+
+bool XorGood(format::Bytes data) {
+  uint8_t x = 0;
+  for (uint8_t c : data) x ^= c;
+  return data.size() >= 2 && x == 0;
+}
+
+uint16_t CpcCrc(format::Bytes segment) {
+  uint16_t crc = 0xFFFF;
+  for (uint8_t c : segment) {
+    crc ^= static_cast<uint16_t>(c << 8);
+    for (int i = 0; i < 8; i++) crc = static_cast<uint16_t>(crc & 0x8000 ? (crc << 1) ^ 0x1021 : crc << 1);
+  }
+  return static_cast<uint16_t>(~crc);
+}
+
+bool CpcGood(format::Bytes data) {
+  if (data.size() < 1 + 258) return false;
+  const size_t segments = (data.size() - 1) / 258;
+  if (data.size() - 1 - 258 * segments > 5) return false;  // at most the trailer after the last
+  for (size_t s = 0; s < segments; s++) {
+    const format::Bytes seg = data.subspan(1 + 258 * s, 256);
+    if (CpcCrc(seg) != (data[1 + 258 * s + 256] << 8 | data[1 + 258 * s + 257])) return false;
+  }
+  return true;
+}
+
+// Sound to edges: each pulse (the time between two edges) in samples.
+struct Decoder::Edges {
+  explicit Edges(int rate)
+      : smooth(static_cast<float>(1 - std::exp(-2 * M_PI * std::min(9000.0, 0.4 * rate) / rate))),
+        dc(static_cast<float>(1 - std::exp(-2 * M_PI * 8.0 / rate))),
+        decay(static_cast<float>(std::exp(-1.0 / (2.0 * rate)))) {}
+
+  template <class F>
+  void run(const float *s, size_t n, F &&pulse) {
+    for (size_t i = 0; i < n; i++, at++) {
+      lp += smooth * (s[i] - lp);
+      mean += dc * (lp - mean);
+      const float y = lp - mean, a = std::fabs(y);
+      peak = std::max(peak, a);
+      ref *= decay;
+      if ((prev < 0) != (y < 0)) cross = static_cast<double>(at) - 1 + prev / (prev - y);
+      prev = y;
+      const float h = 0.25f * ref + 1e-4f;
+      if ((state <= 0 && y > h) || (state >= 0 && y < -h)) {
+        if (state != 0) pulse(cross - last);
+        last = cross;
+        state = y > 0 ? 1 : -1;
+        ref += (peak > ref ? 0.3f : 0.02f) * (peak - ref);
+        peak = a;
+      }
+    }
+  }
+
+  const float smooth, dc, decay;
+  float lp = 0, mean = 0, prev = 0, peak = 0, ref = 0;
+  int state = 0;
+  double cross = 0, last = 0;
+  uint64_t at = 0;  // samples seen
+};
+
+// Edges to blocks.
+struct Decoder::Blocks {
+  explicit Blocks(int rate) : rate(rate), tps(kTstates / rate) {}
+
+  // A block found, waiting for its pause.
+  struct Pending {
+    Found found;
+    bool raw = false;
+    format::TurboData timing;
+    bool standard = false;
+    std::vector<uint8_t> bytes;
+    std::vector<uint32_t> samples;  // a raw block's pulses
+    double end = 0;                 // samples: its last edge
+  };
+
+  void pulse(double samples) {
+    const double t = samples * tps, start = now;
+    now += samples;
+    if (in_data) {
+      if (t <= end_limit && data.size() < kMaxPulses) return data.push_back(static_cast<float>(t));
+      end_data();
+    }
+    if (samples > kSilence * rate) return silence();
+    if (!run.empty()) {
+      const double avg = run_sum / static_cast<double>(run.size());
+      if (std::fabs(t - avg) <= 0.3 * avg && run.size() < kMaxPulses) {
+        run.push_back(static_cast<float>(t)), run_sum += t;
+        return;
+      }
+      if (run.size() >= kMinPilot && t < 0.85 * avg) return begin_data(t, start, avg);
+      to_junk();
+    }
+    run = {static_cast<float>(t)}, run_sum = t, run_start = start;
+  }
+
+  void silence() {
+    to_junk();
+    end_junk();
+  }
+
+  void to_junk() {
+    if (junk.empty() && !run.empty()) junk_start = run_start;
+    junk.insert(junk.end(), run.begin(), run.end());
+    run.clear(), run_sum = 0;
+  }
+
+  // A stretch that is no block: kept as it sounds when it is more than a few clicks.
+  void end_junk() {
+    if (junk.size() >= kMinJunk) {
+      resolve(junk_start, 0);
+      Pending p;
+      p.raw = true;
+      p.found.start = junk_start / rate;
+      double acc = 0;
+      uint64_t made = 0;
+      for (float t : junk) {
+        acc += t / tps;
+        const uint64_t to = static_cast<uint64_t>(std::llround(acc));
+        p.samples.push_back(static_cast<uint32_t>(std::max<uint64_t>(to - made, 1)));
+        made = to > made ? to : made + 1;
+      }
+      p.end = junk_start + acc;
+      pending = std::move(p);
+    }
+    junk.clear();
+  }
+
+  void begin_data(double t, double start, double avg) {
+    pilot = avg, pilot_count = run.size() + 1;
+    // The pilot's first pulse joins the silence before it: the block begins a pulse earlier.
+    block_start = run_start - avg / tps;
+    run.clear(), run_sum = 0;
+    if (junk.size() >= kMinJunk) end_junk();
+    junk.clear();
+    resolve(block_start, 0);
+    in_data = true;
+    data = {static_cast<float>(t)};
+    data_start = start;
+    end_limit = 2.5 * avg;
+  }
+
+  void end_data() {
+    in_data = false;
+    Bits best;
+    bool good = false, cpc = false;
+    std::vector<float> cycles;
+    for (const Decision &d : kDecisions) {
+      Bits b = Decide(data, pilot, d);
+      if (b.bytes.empty()) continue;
+      // The Amstrad CPC's block: a pilot of 1 bits, a 0 bit as the sync.
+      cpc = data.size() > 2 && near(pilot, b.bit1, 0.1) && near(data[0], b.bit0, 0.25) && near(data[1], b.bit0, 0.25);
+      good = cpc ? CpcGood(b.bytes) : XorGood(b.bytes);
+      const bool first = best.bytes.empty();
+      if (first || good) best = std::move(b);
+      if (good) break;
+    }
+    if (best.bytes.empty()) {  // not even a byte: a stretch of unknown sound
+      run.assign(std::min<size_t>(pilot_count - 1, kMaxPulses), static_cast<float>(pilot));
+      run_start = block_start + pilot / tps;
+      to_junk();
+      junk.insert(junk.end(), data.begin(), data.end());
+      data.clear();
+      return;
+    }
+    Pending p;
+    p.found.start = block_start / rate;
+    p.found.check = good ? Check::good : Check::bad;
+    double used = 0;
+    for (size_t i = 0; i < 2 + best.used && i < data.size(); i++) used += data[i];
+    p.end = data_start + used / tps;
+    format::TurboData &t = p.timing;
+    t.pilot = clip16(pilot), t.pilot_pulses = clip16(static_cast<double>(pilot_count));
+    t.sync1 = clip16(data[0]), t.sync2 = clip16(data.size() > 1 ? data[1] : 0);
+    t.bit0 = clip16(best.bit0), t.bit1 = clip16(best.bit1), t.last_bits = static_cast<uint8_t>(best.last_bits);
+    // Timings the ROM loader takes: a standard-speed block.
+    p.standard = !cpc && best.last_bits == 8 && near(pilot, format::rom::pilot, 0.12) &&
+                 near(best.bit0, format::rom::bit0, 0.12) && near(best.bit1, format::rom::bit1, 0.12) &&
+                 near(t.sync1, format::rom::sync1, 0.4) && near(t.sync2, format::rom::sync2, 0.4);
+    p.bytes = std::move(best.bytes);
+    pending = std::move(p);
+    data.clear();
+  }
+
+  // The pending block's pause lasts until `next` (samples); it is handed over.
+  void resolve(double next, int) {
+    if (!pending) return;
+    Pending &p = *pending;
+    const uint16_t pause = clip16((next - p.end) / rate * 1000);
+    if (p.raw) {
+      p.found.block = format::EncodeCsw(pause, static_cast<uint32_t>(rate), p.samples);
+    } else if (p.standard) {
+      p.found.block = format::EncodeStandard(pause, p.bytes);
+    } else {
+      p.timing.pause = pause, p.timing.data = p.bytes;
+      p.found.block = format::EncodeTurbo(p.timing);
+    }
+    out.push_back(std::move(p.found));
+    pending.reset();
+  }
+
+  void finish() {
+    if (in_data) end_data();
+    silence();
+    resolve(now, 0);
+  }
+
+  const int rate;
+  const double tps;  // T-states a sample
+  double now = 0;    // samples: the last edge
+  std::vector<float> run;  // the tone being heard, T-states
+  double run_sum = 0, run_start = 0;
+  std::vector<float> junk;
+  double junk_start = 0;
+  bool in_data = false;
+  std::vector<float> data;  // the block's pulses from its sync on
+  double pilot = 0, block_start = 0, data_start = 0, end_limit = 0;
+  size_t pilot_count = 0;
+  std::optional<Pending> pending;
+  std::vector<Found> out;
+};
+
+Decoder::Decoder(int rate) : edges_(new Edges(rate)), blocks_(new Blocks(rate)) {}
+
+Decoder::~Decoder() {
+  delete edges_;
+  delete blocks_;
+}
+
+void Decoder::feed(const float *samples, size_t n) {
+  edges_->run(samples, n, [this](double p) { blocks_->pulse(p); });
+}
+
+void Decoder::finish() {
+  blocks_->pulse(static_cast<double>(edges_->at) - edges_->last);
+  blocks_->finish();
+}
+
+std::vector<Found> Decoder::take() {
+  std::vector<Found> f;
+  f.swap(blocks_->out);
+  for (const Found &b : f) {
+    found_++;
+    good_ += b.check == Check::good;
+    bad_ += b.check == Check::bad;
+  }
+  return f;
+}
+
+double Decoder::position() const { return static_cast<double>(edges_->at) / blocks_->rate; }
+
+}  // namespace decode

@@ -1,0 +1,62 @@
+// The decoder: the samples of a recording in, the tape's blocks out as they
+// end. Two stages: sound to edges (DC removal, level following, hysteresis,
+// the moment of each zero crossing), then edges to blocks (pilot, sync, bits
+// decided on whole cycles against centres that follow the tape's speed).
+//
+// Push interface: feed samples as they come, take the blocks found so far;
+// a block is handed over once its pause is known (the next block begins, or
+// the recording ends). Memory holds the block being read, never the sound.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "format/blocks.hpp"
+#include "format/writer.hpp"
+
+namespace decode {
+
+enum class Check { none, good, bad };  // none: a block kept as it sounds
+
+struct Found {
+  double start = 0;  // seconds into the recording
+  Check check = Check::none;
+  format::Image block;  // one TZX block, its ID first
+};
+
+class Decoder {
+ public:
+  explicit Decoder(int rate);
+  ~Decoder();
+  Decoder(const Decoder &) = delete;
+  Decoder &operator=(const Decoder &) = delete;
+
+  void feed(const float *samples, size_t n);
+  // The recording ends: the last block is handed over.
+  void finish();
+  // The blocks found since the last call.
+  std::vector<Found> take();
+
+  double position() const;  // seconds fed
+  int good() const { return good_; }
+  int bad() const { return bad_; }
+  int found() const { return found_; }
+
+ private:
+  struct Edges;
+  struct Blocks;
+  Edges *edges_;
+  Blocks *blocks_;
+  int good_ = 0, bad_ = 0, found_ = 0;
+};
+
+// The checks of a block's bytes: the Spectrum's XOR of all bytes (flag and
+// checksum included) is 0; an Amstrad CPC block (sync byte, segments of 256
+// bytes each with its CRC, a trailer) has every segment's CRC right.
+bool XorGood(format::Bytes data);
+bool CpcGood(format::Bytes data);
+// The CPC firmware's CRC of one segment: CRC-16, polynomial 0x1021, initial
+// 0xFFFF, stored complemented.
+uint16_t CpcCrc(format::Bytes segment);
+
+}  // namespace decode
