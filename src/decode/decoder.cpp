@@ -281,21 +281,34 @@ struct Decoder::Blocks {
     data.clear();
   }
 
+  // The pending block with its pause lasting until `next` (samples).
+  Found encoded(double next) const {
+    const Pending &p = *pending;
+    Found f = p.found;
+    const uint16_t pause = clip16((next - p.end) / rate * 1000);
+    if (p.raw) {
+      f.block = format::EncodeCsw(pause, static_cast<uint32_t>(rate), p.samples);
+    } else if (p.standard) {
+      f.block = format::EncodeStandard(pause, p.bytes);
+    } else {
+      format::TurboData t = p.timing;
+      t.pause = pause, t.data = p.bytes;
+      f.block = format::EncodeTurbo(t);
+    }
+    return f;
+  }
+
   // The pending block's pause lasts until `next` (samples); it is handed over.
   void resolve(double next, int) {
     if (!pending) return;
-    Pending &p = *pending;
-    const uint16_t pause = clip16((next - p.end) / rate * 1000);
-    if (p.raw) {
-      p.found.block = format::EncodeCsw(pause, static_cast<uint32_t>(rate), p.samples);
-    } else if (p.standard) {
-      p.found.block = format::EncodeStandard(pause, p.bytes);
-    } else {
-      p.timing.pause = pause, p.timing.data = p.bytes;
-      p.found.block = format::EncodeTurbo(p.timing);
-    }
-    out.push_back(std::move(p.found));
+    out.push_back(encoded(next));
     pending.reset();
+  }
+
+  // No edge for `quiet` samples after the last: data that has gone on
+  // longer than its longest pulse has ended.
+  void idle(double quiet) {
+    if (in_data && quiet * tps > end_limit) end_data();
   }
 
   void finish() {
@@ -327,7 +340,21 @@ Decoder::~Decoder() {
 }
 
 void Decoder::feed(const float *samples, size_t n) {
-  edges_->run(samples, n, [this](double p) { blocks_->pulse(p); });
+  edges_->run(samples, n, [this](double p) {
+    if (on_pulse_) on_pulse_(p);
+    blocks_->pulse(p);
+  });
+  blocks_->idle(static_cast<double>(edges_->at) - edges_->last);
+}
+
+std::optional<Found> Decoder::waiting() const {
+  if (!blocks_->pending) return std::nullopt;
+  return blocks_->encoded(blocks_->now + static_cast<double>(edges_->at) - edges_->last);
+}
+
+Decoder::Underway Decoder::underway() const {
+  if (blocks_->in_data) return {false, blocks_->data.size() / 16};
+  return {blocks_->run.size() >= kMinPilot, 0};
 }
 
 void Decoder::finish() {

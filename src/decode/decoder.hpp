@@ -9,6 +9,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <vector>
 
 #include "format/blocks.hpp"
@@ -42,12 +44,28 @@ class Decoder {
   int bad() const { return bad_; }
   int found() const { return found_; }
 
+  // For a recording as it comes in. A block whose data has ended waits for
+  // its pause until the next block begins: meanwhile this is it, with the
+  // pause so far (nothing when no block waits). take() hands it over later
+  // with its whole pause, the same but for that.
+  std::optional<Found> waiting() const;
+  // The block under way: its pilot is heard (pilot, no bytes yet), or so
+  // many of its bytes.
+  struct Underway {
+    bool pilot = false;
+    size_t bytes = 0;
+  };
+  Underway underway() const;
+  // Each pulse of the square wave the sound makes, in samples, as it is found.
+  void on_pulse(std::function<void(double samples)> f) { on_pulse_ = std::move(f); }
+
  private:
   struct Edges;
   struct Blocks;
   Edges *edges_;
   Blocks *blocks_;
   int good_ = 0, bad_ = 0, found_ = 0;
+  std::function<void(double)> on_pulse_;
 };
 
 // The checks of a block's bytes: the Spectrum's XOR of all bytes (flag and

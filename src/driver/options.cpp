@@ -56,6 +56,7 @@ const char *const kUsage[] = {
     "                  -tap      Write a .tap tape image (the data blocks)",
     "                  -left     Decode the left channel of a stereo recording",
     "                  -right    Decode the right channel of a stereo recording",
+    "                  -rec      Record from the line input into the file",
 };
 
 [[noreturn]] void invalidoption(const char *s) { throw Failure(strprintf("Invalid Option %s !", s)); }
@@ -102,6 +103,28 @@ std::optional<Output> format_by_name(const std::string &name) {
   for (const Format &f : kFormats)
     if (ext == f.sw + 1 || ext == f.also) return f.output;
   return std::nullopt;
+}
+
+// -rec: the one file named is the one recorded into, a tape image or a sound
+// file, as a switch or its name says.
+Options recording(Options o, std::optional<Output> by_switch, int files, int freq) {
+  if (o.mode != Mode::play) throw Failure("-rec records a tape: it lists none (no -info or -one) !");
+  if (files != 1) throw Failure("With -rec, name only the file to record into!");
+  o.output_name = o.input;
+  o.input.clear();
+  std::string ext = o.output_name.substr(std::min(o.output_name.size(), o.output_name.rfind('.') + 1));
+  for (char &c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::optional<Output> named = ext == "csw" ? Output::csw : format_by_name(o.output_name);
+  if (!by_switch && !named)
+    throw Failure(strprintf("Cannot tell what to record into: name %s .tzx, .tap, .wav, .au, .voc or .csw !",
+                            o.output_name.c_str()));
+  o.output = by_switch.value_or(named.value_or(Output::live));
+  if (o.signal.wide && (o.output == Output::voc || o.output == Output::csw || IsTapeOutput(o.output)))
+    throw Failure("Invalid Option -16 (only a WAV or AU recording holds 16-bit samples) !");
+  o.freq = freq != 0 ? freq : 44100;
+  if (o.freq < 8000 || o.freq > 192000)
+    throw Failure(strprintf("Sampling frequency %d Hz is out of range for a recording (8000 to 192000 Hz) !", o.freq));
+  return o;
 }
 
 }  // namespace
@@ -154,8 +177,13 @@ std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console)
         voc = true;
         freq = 30303;
         break;
-      case 'l':
       case 'r':
+        if (is("-rec")) {
+          o.record = true;
+          break;
+        }
+        [[fallthrough]];
+      case 'l':
         if (!is("-left") && !is("-right")) invalidoption(a);
         once(a, 32);
         o.channel = a[1] == 'r';
@@ -231,6 +259,7 @@ std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console)
 
   if (voc && o.mode != Mode::play) throw Failure("Both -voc AND -info (or -one) switches selected !");
   if (files == 0) throw Failure("No Files specified !");
+  if (o.record) return recording(o, voc ? Output::voc : au ? Output::au : wav ? Output::wav : tape, files, nfreq);
   // VOC wins when several are asked for, then AU.
   o.output = voc ? Output::voc : au ? Output::au : wav ? Output::wav : tape.value_or(Output::live);
   if (files == 2 && o.mode == Mode::play) {

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "driver/record.hpp"
 #include "format/failure.hpp"
 
 namespace driver {
@@ -12,7 +13,10 @@ int RunReelwright(int argc, char **argv, Console &console, const Limits &limits)
   std::string error;
   try {
     opt = ParseCommandLine(argc, argv, console);
-    if (opt) {
+    if (opt && opt->record) {
+      sinks::LineInput input;
+      Record(*opt, console, input);
+    } else if (opt) {
       session.emplace(*opt, console, limits);
       session->load();
       session->open();

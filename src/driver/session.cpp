@@ -195,7 +195,8 @@ void Session::open() {
       break;
     }
     case Output::tzx:
-    case Output::tap: return;  // written by write_tape()
+    case Output::tap:
+    case Output::csw: return;  // written by write_tape(); csw: recordings only
   }
   rate_ = output_->begin(opt_.freq);
   if (live_ && (console_.interactive() || console_.status_out())) {

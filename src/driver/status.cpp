@@ -89,12 +89,14 @@ std::string StatusText(const StatusView &v, int width) {
   return number.size() <= room ? number : "";
 }
 
-void StatusLine::show(const StatusView &v) {
-  const int width = terminal::ErrorWidth();
-  const std::string line = StatusText(v, width);
+void StatusLine::show(const StatusView &v) { draw(StatusText(v, width())); }
+
+int StatusLine::width() const { return terminal::ErrorWidth(); }
+
+void StatusLine::draw(const std::string &line) {
   if (shown_ && line == last_) return;
   console_.flush();
-  std::fputs(terminal::StatusLineBytes(line, width).c_str(), out_);
+  std::fputs(terminal::StatusLineBytes(line, width()).c_str(), out_);
   std::fflush(out_);
   last_ = line;
   shown_ = true;

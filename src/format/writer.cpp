@@ -55,16 +55,32 @@ Image EncodePause(uint16_t ms) {
   return b;
 }
 
+void AppendRle(Image &to, uint32_t samples) {
+  if (samples > 0 && samples < 256) return to.push_back(static_cast<uint8_t>(samples));
+  to.push_back(0);
+  put(to, samples, 4);
+}
+
+Image CswFileHeader(uint32_t rate, uint32_t pulses, bool high_first) {
+  Image b;
+  for (char c : std::string("Compressed Square Wave\x1A")) b.push_back(static_cast<uint8_t>(c));
+  b.push_back(2), b.push_back(0), put(b, rate, 4), put(b, pulses, 4), b.push_back(1);
+  b.push_back(high_first ? 1 : 0), b.push_back(0);  // flags; no header extension
+  for (char c : std::string("reelwright\0\0\0\0\0\0", 16)) b.push_back(static_cast<uint8_t>(c));
+  return b;
+}
+
+std::optional<Image> EncodeTapBlock(const Block &b) {
+  const Bytes *data = DataOf(b);
+  if (!data || data->size() > 0xFFFF) return std::nullopt;
+  Image out;
+  put(out, static_cast<uint32_t>(data->size()), 2), put(out, *data);
+  return out;
+}
+
 Image EncodeCsw(uint16_t pause, uint32_t rate, const std::vector<uint32_t> &pulses) {
   Image stream;
-  for (uint32_t p : pulses) {
-    if (p > 0 && p < 256) {
-      stream.push_back(static_cast<uint8_t>(p));
-    } else {
-      stream.push_back(0);
-      put(stream, p, 4);
-    }
-  }
+  for (uint32_t p : pulses) AppendRle(stream, p);
   Image b{static_cast<uint8_t>(Id::csw_recording)};
   put(b, static_cast<uint32_t>(10 + stream.size()), 4);
   put(b, pause, 2), put(b, rate, 3), put(b, 1, 1), put(b, static_cast<uint32_t>(pulses.size()), 4);
@@ -88,12 +104,8 @@ Image WriteTap(const Tape &tape, int first, int end, const std::function<void(in
   Image out;
   for (int i = first; i < end; i++) {
     const IndexedBlock b = tape.at(i);
-    const Bytes *data = DataOf(b.block);
-    if (!data || data->size() > 0xFFFF) {
-      left_out(i + 1, TypeOf(b.id).name);
-      continue;
-    }
-    put(out, static_cast<uint32_t>(data->size()), 2), put(out, *data);
+    if (const std::optional<Image> tap = EncodeTapBlock(b.block)) put(out, *tap);
+    else left_out(i + 1, TypeOf(b.id).name);
   }
   return out;
 }

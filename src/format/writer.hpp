@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,15 @@ Image EncodeTurbo(const TurboData &t);                     // 0x11, t.data as it
 Image EncodePause(uint16_t ms);                            // 0x20
 // 0x18 of RLE pulses, each a count of samples at `rate` Hz.
 Image EncodeCsw(uint16_t pause, uint32_t rate, const std::vector<uint32_t> &pulses);
+
+// A data block (0x10, 0x11, 0x14) as a TAP block: its length, its bytes;
+// nothing for a block a TAP file cannot hold.
+std::optional<Image> EncodeTapBlock(const Block &b);
+
+// A CSW file of version 2.00, RLE, as it is written a pulse at a time: its
+// header (the count of pulses is a hint: it may be 0), then each pulse.
+Image CswFileHeader(uint32_t rate, uint32_t pulses, bool high_first);
+void AppendRle(Image &to, uint32_t samples);
 
 // The tape as a TZX image: the header, the description, then every block of
 // the range [first, end) as the image holds it (a TAP block as 0x10 with a
