@@ -1,0 +1,116 @@
+// Recording from the line input at a terminal. SDL's "disk" driver makes the
+// capture device hear a file: the program's own sound of a known tape, a
+// little faster than real time.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sstream>
+
+#include "format/tape.hpp"
+#include "support/device.hpp"
+#include "support/terminal.hpp"
+
+namespace {
+
+using terminal_run::AtTerminal, terminal_run::same;
+
+// The tape, its sound as the line input hears it (32-bit float stereo, a
+// second of silence after), and the files recorded.
+struct Line : device::Tape {
+  std::string heard = dir.file("heard.raw");
+  Line() : device::Tape(tzx::Tzx()) {
+    std::filesystem::copy_file(REELWRIGHT_SOURCE_DIR "/examples/demo.tzx", tape,
+                               std::filesystem::copy_options::overwrite_existing);
+    std::string raw;
+    for (char c : conversion() + std::string(44100, '\0')) {
+      const float f = static_cast<float>(static_cast<int8_t>(c)) / 128.0f;
+      raw.append(reinterpret_cast<const char *>(&f), 4).append(reinterpret_cast<const char *>(&f), 4);
+    }
+    std::ofstream(heard, std::ios::binary) << raw;
+  }
+  std::vector<std::string> env() const {
+    return {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILEIN=" + heard, "SDL_DISKAUDIOFILE=/dev/null",
+            "SDL_DISKAUDIODELAY=4"};
+  }
+  // The -one listing of a tape from its second block on (the first is the
+  // description, which names the source), without the blocks' offsets.
+  static std::string blocks(const std::string &path) {
+    std::istringstream one(harness::run_here({"-one", path}).out);
+    std::string s;
+    for (std::string l; std::getline(one, l);)
+      if (l.size() > 10 && l[3] == '-' && l.compare(0, 4, "  1-") != 0) s += l.substr(10) + "\n";
+    return s;
+  }
+};
+
+TEST(Record, TheTapeWrittenIsTheOneDecodedFromTheSameSound) {
+  Line line;
+  AtTerminal t({"-rec", line.dir.file("rec.tzx")}, line.env());
+  // Each block's line comes as it ends: the last, too, before the end.
+  ASSERT_TRUE(t.wait_for("  4  0:15.", 30)) << t.screen;
+  EXPECT_NE(t.screen.find("  1  0:00.0 good:    Program : BorderDemo  Length:    19"), std::string::npos) << t.screen;
+  EXPECT_NE(t.screen.find("\x1b[K"), std::string::npos) << "a status line";
+  EXPECT_NE(t.screen.find(" dB ["), std::string::npos) << t.screen;
+  t.type("q");
+  ASSERT_EQ(t.end(), 0) << t.screen;
+  EXPECT_TRUE(same(t.settings(), t.before));
+  // The sound as a file, decoded.
+  ASSERT_EQ(harness::run_here({"-tzx", line.dir.file("c.au"), line.dir.file("dec.tzx")}).status, 0);
+  const std::string rec = Line::blocks(line.dir.file("rec.tzx")), dec = Line::blocks(line.dir.file("dec.tzx"));
+  EXPECT_EQ(std::count(rec.begin(), rec.end(), '\n'), 4) << rec;
+  EXPECT_EQ(rec, dec);
+}
+
+TEST(Record, EveryWayOutLeavesAValidTapeOfTheBlocksFinished) {
+  Line line;
+  const struct {
+    std::string keys;
+    int sig;
+  } rows[] = {{"\x1b", 0}, {"", SIGTERM}, {"", SIGHUP}, {"\x03", 0}};
+  for (const auto &r : rows) {
+    const std::string out = line.dir.file("rec" + std::to_string(&r - rows) + ".tzx");
+    SCOPED_TRACE(out);
+    AtTerminal t({"-rec", out}, line.env());
+    ASSERT_TRUE(t.wait_for("  2  0:0", 30)) << t.screen;
+    t.type(r.keys);
+    if (r.sig) t.signal(r.sig);
+    ASSERT_EQ(t.end(), 0) << t.screen;
+    EXPECT_TRUE(same(t.settings(), t.before));
+    // Every block whose line was shown is in the file, after the description.
+    const std::string bytes = harness::read_file(out);
+    const format::Tape tape = format::Tape::FromTzx(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    int shown = 0;
+    for (const char *check : {" good:", " BAD :", " -   :"})
+      for (size_t at = 0; (at = t.screen.find(check, at)) != std::string::npos; at++) shown++;
+    EXPECT_FALSE(tape.truncated());
+    EXPECT_GE(shown, 2);
+    EXPECT_EQ(tape.size(), 1 + shown) << t.screen;
+    EXPECT_NE(t.screen.find(" blocks, "), std::string::npos) << t.screen;
+  }
+}
+
+TEST(Record, ARawRecordingAndNoInput) {
+  Line line;
+  AtTerminal t({"-rec", "-16", line.dir.file("rec.wav")}, line.env());
+  ASSERT_TRUE(t.wait_for("  4  0:15.", 30)) << t.screen;
+  t.type("q");
+  ASSERT_EQ(t.end(), 0) << t.screen;
+  // 16-bit stereo samples of what was heard, from the first on.
+  const std::string wav = harness::read_file(line.dir.file("rec.wav")), heard = harness::read_file(line.heard);
+  ASSERT_GT(wav.size(), 44 + 4 * 44100 * 17u);  // up to the last block, 17.5 s
+  EXPECT_EQ(wav.substr(0, 4), "RIFF");
+  for (size_t i = 0; i < 2 * 44100 * 17; i += 997) {
+    float f;
+    int16_t s;
+    std::memcpy(&f, &heard[4 * i], 4), std::memcpy(&s, &wav[44 + 2 * i], 2);
+    ASSERT_EQ(s, static_cast<int16_t>(f * 32768)) << i;
+  }
+  // No input device: a clear error, and no file.
+  const harness::Result r = harness::run({"-rec", line.dir.file("none.tzx")}, {.env = {"SDL_AUDIODRIVER=none"}});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.out.ends_with("-- Error: No sound input could be opened! Record into a sound file with another "
+                              "program, then decode that.\n")) << r.out;
+  EXPECT_FALSE(harness::exists(line.dir.file("none.tzx")));
+}
+
+}  // namespace
