@@ -123,36 +123,36 @@ bool CpcGood(format::Bytes data) {
   return true;
 }
 
-// Sound to edges: each pulse (the time between two edges) in samples.
+// Sound to edges: each pulse (the time between two edges) in samples. The
+// signal's top and bottom follow its peaks at once and sink back towards it
+// slowly; the middle between them is the zero line, so an offset, a slow
+// drift or a level held through a pause moves no edge. An edge needs the
+// signal to pass a quarter of the amplitude beyond the middle (hiss near the
+// middle makes none), and is placed where it crossed the middle.
 struct Decoder::Edges {
   explicit Edges(int rate)
       : smooth(static_cast<float>(1 - std::exp(-2 * M_PI * std::min(9000.0, 0.4 * rate) / rate))),
-        dc(static_cast<float>(1 - std::exp(-2 * M_PI * 8.0 / rate))),
-        decay(static_cast<float>(std::exp(-1.0 / (2.0 * rate)))) {}
+        fade(static_cast<float>(std::exp(-1.0 / (0.5 * rate)))) {}
 
   template <class F>
   void run(const float *s, size_t n, F &&pulse) {
     for (size_t i = 0; i < n; i++, at++) {
       lp += smooth * (s[i] - lp);
-      mean += dc * (lp - mean);
-      const float y = lp - mean, a = std::fabs(y);
-      peak = std::max(peak, a);
-      ref *= decay;
+      hi = lp > hi ? lp : lp + (hi - lp) * fade;
+      lo = lp < lo ? lp : lp + (lo - lp) * fade;
+      const float y = lp - (hi + lo) / 2, h = 0.125f * (hi - lo) + 1e-4f;
       if ((prev < 0) != (y < 0)) cross = static_cast<double>(at) - 1 + prev / (prev - y);
       prev = y;
-      const float h = 0.25f * ref + 1e-4f;
       if ((state <= 0 && y > h) || (state >= 0 && y < -h)) {
         if (state != 0) pulse(cross - last);
         last = cross;
         state = y > 0 ? 1 : -1;
-        ref += (peak > ref ? 0.3f : 0.02f) * (peak - ref);
-        peak = a;
       }
     }
   }
 
-  const float smooth, dc, decay;
-  float lp = 0, mean = 0, prev = 0, peak = 0, ref = 0;
+  const float smooth, fade;
+  float lp = 0, prev = 0, hi = 0, lo = 0;
   int state = 0;
   double cross = 0, last = 0;
   uint64_t at = 0;  // samples seen

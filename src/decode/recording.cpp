@@ -25,7 +25,10 @@ void Gather(Decoder &d, DecodedTape &t) {
 DecodedTape Finish(Decoder &d, DecodedTape t) {
   d.finish();
   Gather(d, t);
-  if (t.where.empty()) throw Failure("No block was found in the recording: no tape is made!");
+  // Stretches of unknown sound alone (noise, music) make no tape.
+  bool data = false;
+  for (const Where &w : t.where) data = data || w.check != Check::none;
+  if (!data) throw Failure("No block was found in the recording: no tape is made!");
   return t;
 }
 

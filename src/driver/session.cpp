@@ -346,11 +346,14 @@ void Session::write_tape() {
   format::Image image;
   if (opt_.output == Output::tzx) {
     const std::string source = opt_.input.substr(os::NameStart(opt_.input));
-    image = format::WriteTzx(*tape_, first_, cur_.end, strprintf("reelwright %s, from %s", REELWRIGHT_VERSION, source.c_str()));
+    image = format::WriteTzx(*tape_, first_, cur_.end, "Made by reelwright from " + source);
   } else {
-    image = format::WriteTap(*tape_, first_, cur_.end, [this](int n, const char *name) {
-      console_.warning(strprintf("Block %d (%s) cannot be held in a TAP file: it is left out!", n, name));
+    std::string left_out;
+    image = format::WriteTap(*tape_, first_, cur_.end, [&left_out](int n, const char *name) {
+      left_out += strprintf("%s%d (%s)", left_out.empty() ? "" : ", ", n, name);
     });
+    if (!left_out.empty())
+      console_.warning("A TAP file holds data blocks only; these blocks are left out: " + left_out + "!");
     if (image.empty()) throw Failure("No block of the tape can be held in a TAP file: nothing is written!");
   }
   sinks::OutputFile file(opt_.output_name);

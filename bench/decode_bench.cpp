@@ -1,0 +1,187 @@
+// The decoder measured: blocks recovered through a simulated cassette at
+// several levels of damage, against fuse-utils' audio2tape when it is
+// installed; decode speed against real time; peak memory for a 5- and a
+// 60-minute recording (which shows whether memory grows with the recording).
+//
+//   bench_decode [folder]   (default: a folder under /tmp, removed after)
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <set>
+
+#include "decode/recording.hpp"
+#include "decode/sound.hpp"
+#include "format/tape.hpp"
+#include "support/cassette.hpp"
+#include "support/tzx.hpp"
+
+namespace {
+
+using namespace tzx;
+
+// A tape of 24 data blocks: ROM-speed header and data pairs, turbo blocks of
+// three speeds, CPC-style blocks, a block of one byte, a long turbo block at the end.
+std::vector<Bytes> make_tape(const std::string &path) {
+  cassette::Noise r(5);
+  auto bytes = [&r](size_t n) {
+    Bytes b(n);
+    for (uint8_t &c : b) c = static_cast<uint8_t>(r.uniform() * 256);
+    return b;
+  };
+  Tzx t;
+  std::vector<Bytes> blocks;
+  auto add = [&](const Bytes &d, const Turbo *turbo) {
+    turbo ? t.turbo(*turbo, 8, 1000, d) : t.standard(1000, d);
+    blocks.push_back(d);
+  };
+  const Turbo fast{1800, 500, 560, 600, 1200, 1500}, faster{1200, 350, 400, 400, 800, 1200};
+  for (int i = 0; i < 8; i++) {
+    add(spectrum_header(3, "block" + std::to_string(i), 200, 32768, 0), nullptr);
+    add(data_block(0xFF, bytes(200 + 300 * static_cast<size_t>(i))), nullptr);
+  }
+  for (int i = 0; i < 3; i++) add(data_block(0x33, bytes(500)), &fast), add(data_block(0x44, bytes(500)), &faster);
+  add(data_block(0xFF, {}), nullptr);
+  add(data_block(0xAA, bytes(4000)), &faster);
+  t.save(path);
+  return blocks;
+}
+
+// The blocks of a tape image whose bytes are one of the tape's.
+int recovered(const std::string &tzx, const std::vector<Bytes> &want) {
+  FILE *f = std::fopen(tzx.c_str(), "rb");
+  if (!f) return 0;
+  std::vector<uint8_t> image;
+  for (int c; (c = std::fgetc(f)) != EOF;) image.push_back(static_cast<uint8_t>(c));
+  std::fclose(f);
+  const format::Tape tape = format::Tape::FromTzx(image);
+  std::set<size_t> got;
+  for (int i = 0; i < tape.size(); i++) {
+    const format::Block b = tape.at(i).block;
+    format::Bytes d;
+    if (const auto *s = std::get_if<format::StandardData>(&b)) d = s->data;
+    else if (const auto *t = std::get_if<format::TurboData>(&b)) d = t->data;
+    size_t k = 0;
+    while (k < want.size() && !std::ranges::equal(d, want[k])) k++;
+    if (k < want.size()) got.insert(k);
+  }
+  return static_cast<int>(got.size());
+}
+
+struct Run {
+  double wall = 0;
+  long peak_kib = 0;
+  int status = -1;
+};
+Run run(const std::vector<std::string> &args) {
+  const auto t0 = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    std::vector<char *> a;
+    for (const std::string &s : args) a.push_back(const_cast<char *>(s.c_str()));
+    a.push_back(nullptr);
+    if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(126);
+    execvp(a[0], a.data());
+    _exit(127);
+  }
+  int st = 0;
+  rusage ru{};
+  wait4(pid, &st, 0, &ru);
+  Run r;
+  r.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  r.peak_kib = ru.ru_maxrss;
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return r;
+}
+
+std::vector<float> read_all(const std::string &path, int &rate) {
+  decode::SoundReader in(path, format::Kind::wav);
+  rate = in.rate();
+  std::vector<float> a(in.frames()), b(in.frames());
+  a.resize(in.read(a.data(), b.data(), a.size()));
+  return a;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  const std::string dir = argc > 1 ? argv[1] : std::filesystem::temp_directory_path() / "reelwright-bench-decode";
+  std::filesystem::create_directories(dir);
+  const std::string bin = REELWRIGHT_BIN;
+  const std::vector<Bytes> want = make_tape(dir + "/source.tzx");
+  run({bin, "-exact", "-16", dir + "/source.tzx", dir + "/clean.wav"});
+  int rate = 0;
+  const std::vector<float> clean = read_all(dir + "/clean.wav", rate);
+  const double minutes = static_cast<double>(clean.size()) / rate / 60;
+  std::printf("Tape: %zu data blocks, %.1f minutes at %d Hz\n\n", want.size(), minutes, rate);
+
+  struct Level {
+    const char *name;
+    cassette::Damage d;
+  };
+  const Level levels[] = {
+      {"clean", {}},
+      {"light: 40 dB, 1% fast, 0.1% wow, 10 kHz", {.speed = 0.01, .wow = 0.001, .treble_hz = 10000, .ac_hz = 20, .snr_db = 40}},
+      {"moderate: 30 dB, 2%, 0.3% wow, 7 kHz, 25 Hz", {.speed = 0.02, .wow = 0.003, .treble_hz = 7000, .ac_hz = 25, .snr_db = 30}},
+      {"worn: 24 dB, -3%, 0.6% wow, 4 kHz, DC, inverted, 3 dropouts",
+       {.speed = -0.03, .wow = 0.006, .treble_hz = 4000, .ac_hz = 25, .level = 0.3, .dc = 0.05, .invert = true, .snr_db = 24, .dropouts = 3, .seed = 7}},
+      {"severe: 18 dB, 4%, 1% wow, 3 kHz, 6 dropouts",
+       {.speed = 0.04, .wow = 0.01, .treble_hz = 3000, .ac_hz = 40, .level = 0.2, .dc = -0.1, .snr_db = 18, .dropouts = 6, .seed = 11}},
+  };
+  std::printf("| damage | reelwright: good blocks | marked good but wrong | audio2tape: right blocks |\n|---|---|---|---|\n");
+  for (const Level &l : levels) {
+    const std::string wav = dir + "/deck.wav", ours = dir + "/ours.tzx", theirs = dir + "/theirs.tzx";
+    cassette::write_wav(wav, {cassette::play(clean, rate, l.d)}, rate, 16, false, false);
+    std::filesystem::remove(ours), std::filesystem::remove(theirs);
+    int false_good = 0, good = 0;
+    try {
+      const decode::DecodedTape t = decode::DecodeSound(wav, format::Kind::wav, -1, {});
+      FILE *f = std::fopen(ours.c_str(), "wb");
+      std::fwrite(t.image.data(), 1, t.image.size(), f);
+      std::fclose(f);
+      // Good blocks whose bytes are right, and good blocks whose bytes are wrong.
+      const format::Tape tape = format::Tape::FromTzx(t.image);
+      std::set<size_t> got;
+      for (int i = 0; i < tape.size(); i++) {
+        if (t.where[static_cast<size_t>(i)].check != decode::Check::good) continue;
+        const format::Block b = tape.at(i).block;
+        format::Bytes d = std::holds_alternative<format::StandardData>(b) ? std::get<format::StandardData>(b).data
+                                                                          : std::get<format::TurboData>(b).data;
+        size_t k = 0;
+        while (k < want.size() && !std::ranges::equal(d, want[k])) k++;
+        k < want.size() ? (void)got.insert(k) : (void)false_good++;
+      }
+      good = static_cast<int>(got.size());
+    } catch (const std::exception &e) {
+      std::fprintf(stderr, "%s: %s\n", l.name, e.what());
+    }
+    std::string a2t = "not installed";
+    if (std::filesystem::exists("/usr/bin/audio2tape")) {
+      run({"audio2tape", wav, theirs});
+      a2t = std::to_string(recovered(theirs, want));
+    }
+    std::printf("| %s | %d of %zu | %d | %s of %zu |\n", l.name, good, want.size(), false_good, a2t.c_str(), want.size());
+    std::fflush(stdout);
+  }
+
+  // Speed and memory: the clean sound repeated to 5 and to 60 minutes.
+  std::printf("\n| recording | decode time | times real time | peak memory |\n|---|---|---|---|\n");
+  for (int target : {5, 60}) {
+    const std::string wav = dir + "/long.wav";
+    std::vector<float> all;
+    const size_t frames = static_cast<size_t>(target) * 60 * static_cast<size_t>(rate);
+    all.reserve(frames);
+    while (all.size() < frames) all.insert(all.end(), clean.begin(), clean.begin() + static_cast<long>(std::min(clean.size(), frames - all.size())));
+    cassette::write_wav(wav, {all}, rate, 16, false, false);
+    all = {};
+    const Run r = run({bin, wav, "-one"});
+    std::printf("| %d min, %d Hz mono 16-bit | %.2f s | %.0f | %ld KiB |\n", target, rate, r.wall, target * 60 / r.wall, r.peak_kib);
+    std::filesystem::remove(wav);
+    std::fflush(stdout);
+  }
+  if (argc <= 1) std::filesystem::remove_all(dir);
+  return 0;
+}

@@ -1,0 +1,104 @@
+// A cassette deck simulated on samples, for the decoder's tests and its
+// benchmark: speed error, wow and flutter, treble loss, AC coupling, level,
+// DC offset, inversion, hiss and dropouts, all from fixed settings and a
+// fixed seed (the generator and the noise are this file's own, so every
+// machine makes the same sound). And a WAV writer of every sample format.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace cassette {
+
+struct Damage {
+  double speed = 0;       // fraction: 0.02 runs 2 % fast
+  double wow = 0;         // fraction, peak: a slow wobble, and a fast flutter a third of it
+  double treble_hz = 0;   // two poles of low-pass there (0: none)
+  double ac_hz = 0;       // one pole of high-pass there
+  double level = 1;       // of the signal, full scale 1
+  double dc = 0;          // added, full scale 1
+  bool invert = false;
+  double snr_db = 200;    // of the signal's RMS to the hiss's
+  int dropouts = 0;       // stretches of 4 ms at a tenth of the level
+  uint32_t seed = 1;
+};
+
+// A small generator of its own (xorshift) and Gaussian numbers from it.
+struct Noise {
+  uint64_t s;
+  explicit Noise(uint32_t seed) : s(0x9E3779B97F4A7C15ull ^ seed) {}
+  double uniform() {
+    s ^= s << 13, s ^= s >> 7, s ^= s << 17;
+    return (static_cast<double>(s >> 11) + 0.5) / 9007199254740992.0;
+  }
+  double gauss() { return std::sqrt(-2 * std::log(uniform())) * std::cos(2 * M_PI * uniform()); }
+};
+
+inline std::vector<float> play(const std::vector<float> &in, int rate, const Damage &d) {
+  std::vector<float> out;
+  const double dt = 1.0 / rate;
+  double pos = 0, t = 0, lp1 = 0, lp2 = 0, hp = 0, prev = 0;
+  const double a_lp = d.treble_hz > 0 ? 1 - std::exp(-2 * M_PI * d.treble_hz * dt) : 1;
+  const double a_hp = std::exp(-2 * M_PI * d.ac_hz * dt);
+  while (pos + 1 < static_cast<double>(in.size())) {
+    const size_t i = static_cast<size_t>(pos);
+    const double x = in[i] + (pos - static_cast<double>(i)) * (in[i + 1] - in[i]);
+    lp1 += a_lp * (x - lp1), lp2 += a_lp * (lp1 - lp2);
+    hp = a_hp * (hp + lp2 - prev), prev = lp2;
+    out.push_back(static_cast<float>(d.ac_hz > 0 ? hp : lp2));
+    pos += (1 + d.speed) * (1 + d.wow * std::sin(2 * M_PI * 0.7 * t) + d.wow / 3 * std::sin(2 * M_PI * 9 * t));
+    t += dt;
+  }
+  double power = 0;
+  for (float v : out) power += double(v) * v;
+  const double gain = d.level / std::sqrt(power / static_cast<double>(out.size()) + 1e-30);
+  Noise n(d.seed);
+  std::vector<size_t> drops;
+  for (int k = 0; k < d.dropouts; k++) drops.push_back(static_cast<size_t>(n.uniform() * static_cast<double>(out.size())));
+  const double sigma = d.level * std::pow(10, -d.snr_db / 20);
+  for (size_t i = 0; i < out.size(); i++) {
+    double v = out[i] * gain * (d.invert ? -1 : 1);
+    for (size_t at : drops)
+      if (i >= at && i < at + static_cast<size_t>(rate / 250)) v *= 0.1;
+    out[i] = static_cast<float>(std::clamp(v + d.dc + sigma * n.gauss(), -1.0, 1.0));
+  }
+  return out;
+}
+
+// A WAV file of channels of samples: PCM of 8 to 32 bits or float of 32 or
+// 64, in the extensible form if asked.
+inline void write_wav(const std::string &path, const std::vector<std::vector<float>> &ch, int rate, int bits,
+                      bool is_float, bool extensible) {
+  std::string b;
+  auto put = [&b](uint64_t v, int n) {
+    for (int i = 0; i < n; i++) b.push_back(static_cast<char>(v >> (8 * i)));
+  };
+  const size_t frames = ch[0].size(), nch = ch.size(), width = static_cast<size_t>(bits / 8);
+  const unsigned tag = is_float ? 3 : 1;
+  b += "RIFF", put(0, 4), b += "WAVEfmt ", put(extensible ? 40 : 16, 4), put(extensible ? 0xFFFE : tag, 2);
+  put(nch, 2), put(rate, 4), put(rate * nch * width, 4), put(nch * width, 2), put(bits, 2);
+  if (extensible) put(22, 2), put(bits, 2), put(nch == 1 ? 4 : 3, 4), put(tag, 2), b += std::string("\0\0\0\0\x10\0\x80\0\0\xAA\0\x38\x9B\x71", 14);
+  b += "data", put(frames * nch * width, 4);
+  for (size_t f = 0; f < frames; f++)
+    for (size_t c = 0; c < nch; c++) {
+      const double v = ch[c][f];
+      if (is_float && bits == 32) {
+        float x = static_cast<float>(v);
+        b.append(reinterpret_cast<const char *>(&x), 4);
+      } else if (is_float) {
+        b.append(reinterpret_cast<const char *>(&v), 8);
+      } else {
+        const double top = std::ldexp(1.0, bits - 1);
+        const int64_t q = std::llround(std::clamp(v * top, -top, top - 1));
+        put(bits == 8 ? static_cast<uint64_t>(q + 128) : static_cast<uint64_t>(q), bits / 8);
+      }
+    }
+  for (int i = 0; i < 4; i++) b[4 + static_cast<size_t>(i)] = static_cast<char>((b.size() - 8) >> (8 * i));
+  std::ofstream(path, std::ios::binary).write(b.data(), static_cast<std::streamsize>(b.size()));
+}
+
+}  // namespace cassette
