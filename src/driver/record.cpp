@@ -305,7 +305,7 @@ class Recorder {
     if (chosen_) {
       const decode::Decoder::Underway u = dec_[0]->underway();
       if (u.pilot) line += strprintf("  block %d: pilot", number_ + 1);
-      else if (u.bytes > 0) line += strprintf("  block %d: %zu bytes", number_ + 1, u.bytes);
+      else if (u.bytes > 0) line += strprintf("  block %d: %llu bytes", number_ + 1, static_cast<unsigned long long>(u.bytes));
     }
     line += strprintf("  %d good, %d bad", good_, bad_);
     if (meter_.clipping) line += "  CLIPPING: turn it down";

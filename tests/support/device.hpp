@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
 
 #include "support/harness.hpp"
 #include "support/tzx.hpp"
@@ -52,5 +53,15 @@ struct Tape {
     return s.substr(std::min(s.size(), s.find_first_not_of('\x80')));
   }
 };
+
+// The -one listing of a tape from its second block on (the first is a
+// recording's description, which names the source), without the offsets.
+inline std::string blocks(const std::string &path) {
+  std::istringstream one(harness::run_here({"-one", path}).out);
+  std::string s;
+  for (std::string l; std::getline(one, l);)
+    if (l.size() > 10 && l[3] == '-' && l.compare(0, 4, "  1-") != 0) s += l.substr(10) + "\n";
+  return s;
+}
 
 }  // namespace device

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <sstream>
 
 #include "format/tape.hpp"
 #include "support/device.hpp"
@@ -32,15 +31,6 @@ struct Line : device::Tape {
     return {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILEIN=" + heard, "SDL_DISKAUDIOFILE=/dev/null",
             "SDL_DISKAUDIODELAY=4"};
   }
-  // The -one listing of a tape from its second block on (the first is the
-  // description, which names the source), without the blocks' offsets.
-  static std::string blocks(const std::string &path) {
-    std::istringstream one(harness::run_here({"-one", path}).out);
-    std::string s;
-    for (std::string l; std::getline(one, l);)
-      if (l.size() > 10 && l[3] == '-' && l.compare(0, 4, "  1-") != 0) s += l.substr(10) + "\n";
-    return s;
-  }
 };
 
 TEST(Record, TheTapeWrittenIsTheOneDecodedFromTheSameSound) {
@@ -56,7 +46,7 @@ TEST(Record, TheTapeWrittenIsTheOneDecodedFromTheSameSound) {
   EXPECT_TRUE(same(t.settings(), t.before));
   // The sound as a file, decoded.
   ASSERT_EQ(harness::run_here({"-tzx", line.dir.file("c.au"), line.dir.file("dec.tzx")}).status, 0);
-  const std::string rec = Line::blocks(line.dir.file("rec.tzx")), dec = Line::blocks(line.dir.file("dec.tzx"));
+  const std::string rec = device::blocks(line.dir.file("rec.tzx")), dec = device::blocks(line.dir.file("dec.tzx"));
   EXPECT_EQ(std::count(rec.begin(), rec.end(), '\n'), 4) << rec;
   EXPECT_EQ(rec, dec);
 }

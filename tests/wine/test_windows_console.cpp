@@ -100,6 +100,25 @@ TEST_F(Played, WithoutASoundOutputLivePlaySaysWhy) {
             r.err.npos) << r.err;
 }
 
+// ALSA's file plugin cannot feed Wine's capture ("requested more frames than
+// pcm buffer"): waveIn records silence from it. What Wine allows is checked:
+// waveIn opens and records, the meter shows, q ends it, and a recording that
+// holds no block makes no tape.
+TEST_F(Played, RecordingOpensWaveInAndEndsAtAKey) {
+  std::ofstream(dir.file("heard.raw"), std::ios::binary) << std::string(4 * 44100, '\0');
+  std::ofstream(alsa) << "pcm.!default { type plug; slave { pcm \"line\"; format S16_LE; rate 44100; channels 2 } }\n"
+                      << "pcm.line { type file; slave.pcm { type null }; file \"/dev/null\"; infile \""
+                      << dir.file("heard.raw") << "\"; format raw }\n";
+  auto t = at_console({"-rec", on_z(dir.file("rec.tzx"))});
+  ASSERT_TRUE(t->wait_for(" dB [", 30, 0, true)) << t->text();
+  t->type("q");
+  EXPECT_EQ(t->end(10), 0) << t->text();
+  EXPECT_NE(t->text().find("-- Error: No block was found in the recording: no tape is made!"), std::string::npos)
+      << t->text();
+  console_left_alone("1");
+  EXPECT_FALSE(harness::exists(dir.file("rec.tzx")));
+}
+
 // Windows' status for a program Ctrl-C ends is STATUS_CONTROL_C_EXIT; Wine's is 0.
 std::string ctrl_c_status(const std::string &notes) { return notes.ends_with("c000013a\n") ? "c000013a" : "0"; }
 
