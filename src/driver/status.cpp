@@ -64,9 +64,10 @@ std::string StatusText(const StatusView &v, int width) {
   return (number + text.substr(0, left) + r).substr(0, room);
 }
 
-void StatusLine::show(const StatusView &v) {
+void StatusLine::show(const StatusView &v) { show(StatusText(v, terminal::ErrorWidth())); }
+
+void StatusLine::show(const std::string &line) {
   const int width = terminal::ErrorWidth();
-  const std::string line = StatusText(v, width);
   if (shown_ && line == last_) return;
   console_.flush();
   std::fputs(terminal::StatusLineBytes(line, width).c_str(), out_);

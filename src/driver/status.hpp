@@ -42,6 +42,8 @@ class StatusLine {
 
   // Draws the line in place (the console's text goes out first).
   void show(const StatusView &v);
+  // Draws a line of text in place (shorter than the terminal is wide).
+  void show(const std::string &line);
   // Clears it, if it is shown.
   void clear();
 
