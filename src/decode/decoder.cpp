@@ -289,7 +289,7 @@ struct Decoder::Blocks {
     // Timings the ROM loader takes: a standard-speed block.
     p.standard = !cpc && best.last_bits == 8 && near(pilot, format::rom::pilot, 0.12) &&
                  near(best.bit0, format::rom::bit0, 0.12) && near(best.bit1, format::rom::bit1, 0.12) &&
-                 near(t.sync1, format::rom::sync1, 0.4) && near(t.sync2, format::rom::sync2, 0.4);
+                 near(t.sync1 + t.sync2, format::rom::sync1 + format::rom::sync2, 0.3);
     p.bytes = std::move(best.bytes);
     pending = std::move(p);
     data.clear();
