@@ -16,6 +16,7 @@ constexpr size_t kMinPilot = 200;        // pulses of a tone before it counts as
 constexpr size_t kMinJunk = 64;          // pulses of an unknown stretch worth keeping
 constexpr double kSilence = 0.02;        // s: a pulse this long is silence
 constexpr size_t kMaxPulses = 8u << 20;  // pulses of a block at most (a little over 64 KiB of bits)
+constexpr unsigned kGlitches = 16;       // dropouts a pilot may have
 
 uint16_t clip16(double v) { return static_cast<uint16_t>(std::lround(std::clamp(v, 0.0, 65535.0))); }
 
@@ -133,7 +134,7 @@ bool CpcGood(format::Bytes data) {
 struct Decoder::Edges {
   explicit Edges(int rate)
       : smooth(static_cast<float>(1 - std::exp(-2 * std::numbers::pi * std::min(9000.0, 0.4 * rate) / rate))),
-        fade(static_cast<float>(std::exp(-1.0 / (0.5 * rate)))) {}
+        fade(static_cast<float>(std::exp(-1.0 / (0.5 * rate)))), slow(static_cast<float>(std::exp(-1.0 / (5.0 * rate)))) {}
 
   template <class F>
   void run(const float *s, size_t n, F &&pulse) {
@@ -141,7 +142,9 @@ struct Decoder::Edges {
       lp += smooth * (s[i] - lp);
       hi = lp > hi ? lp : lp + (hi - lp) * fade;
       lo = lp < lo ? lp : lp + (lo - lp) * fade;
-      const float y = lp - (hi + lo) / 2, h = 0.125f * (hi - lo) + 1e-4f;
+      // The louder signal of the last seconds keeps hiss in a pause from making edges.
+      loud = std::max(hi - lo, loud * slow);
+      const float y = lp - (hi + lo) / 2, h = std::max(0.125f * (hi - lo), floor * loud) + 1e-4f;
       if ((prev < 0) != (y < 0)) cross = static_cast<double>(at) - 1 + prev / (prev - y);
       prev = y;
       if ((state <= 0 && y > h) || (state >= 0 && y < -h)) {
@@ -152,8 +155,9 @@ struct Decoder::Edges {
     }
   }
 
-  const float smooth, fade;
-  float lp = 0, prev = 0, hi = 0, lo = 0;
+  const float smooth, fade, slow;
+  float floor = 0.13f;  // of the louder signal, the least hysteresis
+  float lp = 0, prev = 0, hi = 0, lo = 0, loud = 0;
   int state = 0;
   double cross = 0, last = 0;
   uint64_t at = 0;  // samples seen
@@ -177,21 +181,32 @@ struct Decoder::Blocks {
   void pulse(double samples) {
     const double t = samples * tps, start = now;
     now += samples;
+    if (in_data && data.size() == 1) {
+      // A short pulse in the pilot that was no sync (a dropout): the pilot goes on.
+      if (near(t, pilot, 0.15) && glitches < kGlitches) {
+        in_data = false, glitches++;
+        run.push_back(data[0]), run.push_back(static_cast<float>(t)), run_sum += t, run_n++;
+        return data.clear();
+      }
+      run.clear(), run_sum = 0, run_n = 0;
+    }
     if (in_data) {
       if (t <= end_limit && data.size() < kMaxPulses) return data.push_back(static_cast<float>(t));
       end_data();
     }
     if (samples > kSilence * rate) return silence();
     if (!run.empty()) {
-      const double avg = run_sum / static_cast<double>(run.size());
+      const double avg = run_sum / static_cast<double>(run_n);
       if (std::fabs(t - avg) <= 0.3 * avg && run.size() < kMaxPulses) {
-        run.push_back(static_cast<float>(t)), run_sum += t;
+        run.push_back(static_cast<float>(t)), run_sum += t, run_n++;
         return;
       }
-      if (run.size() >= kMinPilot && t < 0.85 * avg) return begin_data(t, start, avg);
+      // A long pulse in a pilot (a dropout): kept, and the pilot goes on.
+      if (run_n >= kMinPilot && t > avg && glitches < kGlitches) return run.push_back(static_cast<float>(t)), void(glitches++);
+      if (run_n >= kMinPilot && t < 0.85 * avg) return begin_data(t, start, avg);
       to_junk();
     }
-    run = {static_cast<float>(t)}, run_sum = t, run_start = start;
+    run = {static_cast<float>(t)}, run_sum = t, run_n = 1, glitches = 0, run_start = start;
   }
 
   void silence() {
@@ -202,7 +217,7 @@ struct Decoder::Blocks {
   void to_junk() {
     if (junk.empty() && !run.empty()) junk_start = run_start;
     junk.insert(junk.end(), run.begin(), run.end());
-    run.clear(), run_sum = 0;
+    run.clear(), run_sum = 0, run_n = 0;
   }
 
   // A stretch that is no block: kept as it sounds when it is more than a few clicks.
@@ -227,10 +242,9 @@ struct Decoder::Blocks {
   }
 
   void begin_data(double t, double start, double avg) {
-    pilot = avg, pilot_count = run.size() + 1;
+    pilot = avg, pilot_count = run_n + 1;
     // The pilot's first pulse joins the silence before it: the block begins a pulse earlier.
     block_start = run_start - avg / tps;
-    run.clear(), run_sum = 0;
     if (junk.size() >= kMinJunk) end_junk();
     junk.clear();
     resolve(block_start, 0);
@@ -276,7 +290,7 @@ struct Decoder::Blocks {
     // Timings the ROM loader takes: a standard-speed block.
     p.standard = !cpc && best.last_bits == 8 && near(pilot, format::rom::pilot, 0.12) &&
                  near(best.bit0, format::rom::bit0, 0.12) && near(best.bit1, format::rom::bit1, 0.12) &&
-                 near(t.sync1, format::rom::sync1, 0.4) && near(t.sync2, format::rom::sync2, 0.4);
+                 near(t.sync1 + t.sync2, format::rom::sync1 + format::rom::sync2, 0.3);
     p.bytes = std::move(best.bytes);
     pending = std::move(p);
     data.clear();
@@ -323,6 +337,8 @@ struct Decoder::Blocks {
   double now = 0;    // samples: the last edge
   std::vector<float> run;  // the tone being heard, T-states
   double run_sum = 0, run_start = 0;
+  size_t run_n = 0;     // its pulses of the tone's length
+  unsigned glitches = 0;  // and those that were not
   std::vector<float> junk;
   double junk_start = 0;
   bool in_data = false;

@@ -41,6 +41,12 @@ SoundReader::SoundReader(const std::string &path, format::Kind kind)
   switch (kind) {
     case format::Kind::au: au(); break;
     case format::Kind::voc: voc(); break;
+    case format::Kind::flac:
+      flac_ = std::make_unique<FlacReader>(path);
+      rate_ = flac_->rate(), channels_ = flac_->channels(), bits_ = (flac_->bits() + 7) / 8 * 8, frames_ = flac_->frames();
+      check();
+      words_ = "FLAC, " + words_;
+      break;
     default: wav(); break;
   }
 }
@@ -172,6 +178,7 @@ bool SoundReader::voc_block() {
 }
 
 size_t SoundReader::read(float *a, float *b, size_t n) {
+  if (flac_) return flac_->read(a, b, n);
   const size_t width = static_cast<size_t>(bits_ / 8), frame = width * static_cast<size_t>(channels_);
   size_t done = 0;
   while (done < n) {

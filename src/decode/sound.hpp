@@ -1,5 +1,5 @@
 // Sound files read a piece at a time: WAV (PCM of 8 to 32 bits, 32 and
-// 64-bit float, WAVE_FORMAT_EXTENSIBLE), AU and VOC. Samples come out as
+// 64-bit float, WAVE_FORMAT_EXTENSIBLE), AU, VOC and FLAC. Samples come out as
 // floats of -1 to 1, one plane per channel (at most two are kept), so memory
 // does not grow with the recording.
 #pragma once
@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "decode/flac.hpp"
 #include "format/tape.hpp"
 
 namespace decode {
@@ -45,6 +46,7 @@ class SoundReader {
   uint64_t left_ = 0;  // bytes of samples left in the chunk or block
   std::string words_;
   std::unique_ptr<uint8_t[]> buf_;
+  std::unique_ptr<FlacReader> flac_;
   static constexpr size_t kBuf = 1 << 16;
 };
 

@@ -311,7 +311,7 @@ class Recorder {
     if (meter_.clipping) line += "  CLIPPING: turn it down";
     else if (meter_.quiet_for >= kQuietFor) line += "  too quiet: turn it up";
     const size_t room = static_cast<size_t>(std::max(status_->width() - 1, 0));
-    status_->draw(line.size() <= room ? line : line.substr(0, line.rfind("  ", room) == std::string::npos ? room : line.rfind("  ", room)));
+    status_->show(line.size() <= room ? line : line.substr(0, line.rfind("  ", room) == std::string::npos ? room : line.rfind("  ", room)));
   }
 
   void finish() {

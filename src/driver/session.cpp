@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <variant>
 
-#include "engine/players.hpp"
 #include "decode/recording.hpp"
+#include "driver/status.hpp"
+#include "engine/players.hpp"
 #include "format/failure.hpp"
 #include "format/writer.hpp"
 #include "listing/listing.hpp"
@@ -108,22 +109,21 @@ void Session::load() {
 }
 
 void Session::load_recording(format::Kind kind, std::vector<uint8_t> image) {
-  if (kind == format::Kind::flac)
-    throw Failure("FLAC recordings cannot be read by this build: decode it to WAV first (flac -d)!");
-  FILE *status = console_.status_out();
+  // While decoding, at a terminal: the place in the recording and the blocks found.
+  std::optional<StatusLine> line;
+  if (console_.status_out()) line.emplace(console_, console_.status_out());
   double shown = -1;
   const decode::Progress progress = [&](double at, double length, const decode::Decoder &d) {
-    if (!status || at - shown < 0.5) return;
+    if (!line || at - shown < 0.5) return;
     shown = at;
-    std::fprintf(status, "\r%s%s%s  blocks %d: %d good, %d bad\033[K", decode::Clock(at).c_str(),
-                 length > 0 ? " of " : "", length > 0 ? decode::Clock(length).c_str() : "", d.found(), d.good(),
-                 d.bad());
-    std::fflush(status);
+    line->show(strprintf("Decoding %s%s%s  blocks: %d, %d good, %d bad", decode::Clock(at).c_str(),
+                         length > 0 ? " of " : "", length > 0 ? decode::Clock(length).c_str() : "", d.found(), d.good(),
+                         d.bad()));
   };
   decode::DecodedTape t = kind == format::Kind::csw
                               ? decode::DecodeCsw(image, format::ReadCswHeader(image), progress)
                               : decode::DecodeSound(opt_.input, kind, opt_.channel, progress);
-  if (status && shown >= 0) std::fprintf(status, "\r\033[K"), std::fflush(status);
+  line.reset();
   console_.say("\nRecording: %s, decoded\n", t.words.c_str());
   where_ = std::move(t.where);
   tape_ = std::make_shared<const format::Tape>(format::Tape::FromTzx(std::move(t.image)));

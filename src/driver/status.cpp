@@ -89,11 +89,11 @@ std::string StatusText(const StatusView &v, int width) {
   return number.size() <= room ? number : "";
 }
 
-void StatusLine::show(const StatusView &v) { draw(StatusText(v, width())); }
+void StatusLine::show(const StatusView &v) { show(StatusText(v, width())); }
 
 int StatusLine::width() const { return terminal::ErrorWidth(); }
 
-void StatusLine::draw(const std::string &line) {
+void StatusLine::show(const std::string &line) {
   if (shown_ && line == last_) return;
   console_.flush();
   std::fputs(terminal::StatusLineBytes(line, width()).c_str(), out_);

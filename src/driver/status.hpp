@@ -42,8 +42,8 @@ class StatusLine {
 
   // Draws the line in place (the console's text goes out first).
   void show(const StatusView &v);
-  // Draws a line made for the terminal's width (see width()).
-  void draw(const std::string &line);
+  // Draws a line of text in place, made for the terminal's width (width()).
+  void show(const std::string &line);
   int width() const;
   // Clears it, if it is shown.
   void clear();

@@ -21,7 +21,6 @@ ImageFile::ImageFile(const std::string &path) : path_(path) {
     throw Failure(strprintf("Cannot read %s: %s", path.c_str(),
                             info.directory ? std::strerror(EISDIR) : "not a regular file"));
   length_ = info.size;
-  if (length_ > 0x7FFFFFFF) throw Failure("File is too large: tape images of 2 GiB or more are not supported!");
 }
 
 int ImageFile::read(uint8_t *p, size_t n) {
@@ -36,6 +35,7 @@ int ImageFile::read(uint8_t *p, size_t n) {
 }
 
 void ImageFile::read_rest(std::vector<uint8_t> &have) {
+  if (length_ > 0x7FFFFFFF) throw Failure("File is too large: tape images of 2 GiB or more are not supported!");
   if (have.size() >= length_) return;
   const size_t start = have.size();
   try {

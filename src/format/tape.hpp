@@ -25,7 +25,8 @@ class ImageFile {
   // Reads the next n bytes, all of them: returns 0, or the error (an errno
   // value; EIO when the file ends before them).
   int read(uint8_t *p, size_t n);
-  // Reads the rest of the file after `have`, which already holds its start.
+  // Reads the rest of the file after `have`, which already holds its start
+  // (a tape image of 2 GiB or more is refused; a recording is streamed).
   void read_rest(std::vector<uint8_t> &have);
 
  private:

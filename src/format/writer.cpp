@@ -31,8 +31,9 @@ Image TzxHeader() {
 
 Image EncodeText(const std::string &text) {
   const size_t n = text.size() < 255 ? text.size() : 255;
-  Image b{static_cast<uint8_t>(Id::description), static_cast<uint8_t>(n)};
-  b.insert(b.end(), text.begin(), text.begin() + static_cast<long>(n));
+  Image b(2 + n);
+  b[0] = static_cast<uint8_t>(Id::description), b[1] = static_cast<uint8_t>(n);
+  for (size_t i = 0; i < n; i++) b[2 + i] = static_cast<uint8_t>(text[i]);
   return b;
 }
 

@@ -90,8 +90,16 @@ void run_example(const Example &ex, const std::string &dir, int &status) {
   const bool error = ex.shown.find("\n-- Error: ") != std::string::npos;
   EXPECT_EQ(r.status, error ? 1 : 0);
   status = r.status;
-  // What a conversion writes (and nothing else is written): a sound file at its rate.
-  const size_t using_at = ex.shown.find(" file using ");
+  // What a conversion writes (and nothing else is written): a sound file at
+  // its rate, or a tape image.
+  const size_t using_at = ex.shown.find(" file using "), tape_at = ex.shown.find(" tape image ", ex.shown.find("\nCreating T"));
+  if (tape_at != std::string::npos && !error) {
+    const std::string name = ex.shown.substr(tape_at + 12, ex.shown.find(".\n", tape_at) - tape_at - 12);
+    const std::string image = harness::read_file(dir + "/" + name);
+    EXPECT_TRUE(image.starts_with(std::string("ZXTape!\x1A\x01\x14\x30", 11)) || name.ends_with(".tap")) << name;
+    EXPECT_GT(image.size(), 20u);
+    fs::remove(dir + "/" + name);
+  }
   int written = 0;
   for (const auto &[path, when] : files(dir)) {
     if (before.count(path) && before.at(path) == when) continue;
@@ -124,7 +132,7 @@ TEST(Docs, ReadmeExamplesAreReal) {
   auto found = run_examples("README.md", false);
   EXPECT_GE(found.size(), 15u);
   for (std::string s : {"-voc", "-au", "-wav", "-freq", "-info", "-one", "-x", "-b", "-e", "-p", "-128", "-exact",
-                        "-invert", "-vol", "-16", "-speed"}) {
+                        "-invert", "-vol", "-16", "-speed", "-tap"}) {
     bool shown = false;  // every switch is shown at work at least once
     for (const auto &ex : found) shown |= (ex.command + " ").find(" " + s + " ") != std::string::npos;
     EXPECT_TRUE(shown) << s;
@@ -144,7 +152,7 @@ TEST(Docs, InstallGivesAWorkingProgramAndManualPage) {
   EXPECT_EQ(r.out.rfind(harness::kBanner + "\nUsage: reelwright [switches] file.tzx [output.voc|output.au]\n\n", 0), 0u);
   EXPECT_NE(r.out.find("\n                  -128      Work in 128k mode\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\n                  -speed n  Play the tape at n% of its speed (50 to 200)\n"), std::string::npos);
-  EXPECT_TRUE(r.out.ends_with("\n                  -right    Decode the right channel of a stereo recording\n")) << r.out;
+  EXPECT_TRUE(r.out.ends_with("\n                  -rec      Record from the line input into the file\n")) << r.out;
 
   r = shell("groff -man -ww -z '" + page + "'");
   EXPECT_EQ(r.status, 0);
@@ -155,6 +163,6 @@ TEST(Docs, InstallGivesAWorkingProgramAndManualPage) {
     EXPECT_NE(r.out.find("\n" + h + "\n"), std::string::npos) << h;
   for (std::string s : {"-voc ", "-au ", "-wav ", "-freq n\n", "-info ", "-one ", "-x ", "-b n ", "-e n ", "-p ", "-128 ",
                         "-exact ", "-invert\n", "-vol n ", "-16 ", "-speed n\n", "-tzx ", "-tap ", "-left ",
-                        "-right "})
+                        "-right ", "-rec\n"})
     EXPECT_NE(r.out.find("\n       " + s), std::string::npos) << s;  // each switch heads an entry of OPTIONS
 }

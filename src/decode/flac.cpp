@@ -1,0 +1,90 @@
+#include "decode/flac.hpp"
+
+#include "format/failure.hpp"
+
+#ifdef REELWRIGHT_FLAC
+#include <FLAC/stream_decoder.h>
+#endif
+
+namespace decode {
+
+#ifdef REELWRIGHT_FLAC
+
+struct FlacReader::State {
+  FLAC__StreamDecoder *d = FLAC__stream_decoder_new();
+  int rate = 0, channels = 0, bits = 0;
+  uint64_t frames = 0;
+  std::vector<float> have[2];  // decoded, not yet read
+  size_t at = 0;
+  bool failed = false;
+
+  static FLAC__StreamDecoderWriteStatus write(const FLAC__StreamDecoder *, const FLAC__Frame *f,
+                                              const FLAC__int32 *const buffer[], void *me) {
+    State &s = *static_cast<State *>(me);
+    const float scale = 1.0f / static_cast<float>(1u << (f->header.bits_per_sample - 1));
+    for (unsigned c = 0; c < 2 && c < f->header.channels; c++) {
+      s.have[c].erase(s.have[c].begin(), s.have[c].begin() + static_cast<long>(s.at));
+      for (unsigned i = 0; i < f->header.blocksize; i++) s.have[c].push_back(static_cast<float>(buffer[c][i]) * scale);
+    }
+    s.at = 0;
+    return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
+  }
+  static void metadata(const FLAC__StreamDecoder *, const FLAC__StreamMetadata *m, void *me) {
+    State &s = *static_cast<State *>(me);
+    if (m->type != FLAC__METADATA_TYPE_STREAMINFO) return;
+    s.rate = static_cast<int>(m->data.stream_info.sample_rate), s.channels = static_cast<int>(m->data.stream_info.channels);
+    s.bits = static_cast<int>(m->data.stream_info.bits_per_sample), s.frames = m->data.stream_info.total_samples;
+  }
+  static void error(const FLAC__StreamDecoder *, FLAC__StreamDecoderErrorStatus, void *me) {
+    static_cast<State *>(me)->failed = true;
+  }
+};
+
+FlacReader::FlacReader(const std::string &path) : s_(std::make_unique<State>()) {
+  if (!s_->d || FLAC__stream_decoder_init_file(s_->d, path.c_str(), State::write, State::metadata, State::error,
+                                               s_.get()) != FLAC__STREAM_DECODER_INIT_STATUS_OK ||
+      !FLAC__stream_decoder_process_until_end_of_metadata(s_->d) || s_->rate == 0)
+    throw format::Failure("The FLAC file cannot be read: its header is damaged!");
+}
+
+FlacReader::~FlacReader() {
+  if (s_->d) FLAC__stream_decoder_delete(s_->d);
+}
+
+size_t FlacReader::read(float *a, float *b, size_t n) {
+  State &s = *s_;
+  // A damaged or cut frame ends the recording there: what came before is kept.
+  while (s.have[0].size() - s.at < n && !s.failed &&
+         FLAC__stream_decoder_get_state(s.d) != FLAC__STREAM_DECODER_END_OF_STREAM &&
+         FLAC__stream_decoder_process_single(s.d)) {
+  }
+  const size_t k = std::min(n, s.have[0].size() - s.at);
+  for (size_t i = 0; i < k; i++) {
+    a[i] = s.have[0][s.at + i];
+    if (b && s.channels > 1) b[i] = s.have[1][s.at + i];
+  }
+  s.at += k;
+  return k;
+}
+
+#else
+
+struct FlacReader::State {
+  int rate = 0, channels = 0, bits = 0;
+  uint64_t frames = 0;
+};
+
+FlacReader::FlacReader(const std::string &) {
+  throw format::Failure("This build reads no FLAC recordings (it was made without libFLAC): decode it to WAV first!");
+}
+FlacReader::~FlacReader() = default;
+size_t FlacReader::read(float *, float *, size_t) { return 0; }
+
+#endif
+
+int FlacReader::rate() const { return s_->rate; }
+int FlacReader::channels() const { return s_->channels; }
+int FlacReader::bits() const { return s_->bits; }
+uint64_t FlacReader::frames() const { return s_->frames; }
+
+}  // namespace decode
