@@ -52,6 +52,7 @@ const char *const kUsage[] = {
     "                  -vol  n   Set the volume to n% of full scale (1 to 100)",
     "                  -16       Use 16-bit samples (.au, .wav and live)",
     "                  -speed n  Play the tape at n% of its speed (50 to 200)",
+    "                  -2400     Play MSX CAS tapes at 2400 baud (1200 without)",
 };
 
 [[noreturn]] void invalidoption(const char *s) { throw Failure(strprintf("Invalid Option %s !", s)); }
@@ -200,6 +201,10 @@ std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console)
         }
         if (!is("-128")) invalidoption(a);
         o.mode128 = true;
+        break;
+      case '2':
+        if (!is("-2400")) invalidoption(a);
+        o.msx_2400 = true;
         break;
       case 's':
         if (!is("-speed")) invalidoption(a);

@@ -67,7 +67,8 @@ void Session::load() {
   format::ImageFile file(opt_.input);
   std::vector<uint8_t> image;
   file.read_rest(image);
-  switch (format::KindOf(image, opt_.input).value_or(format::Kind::tzx)) {
+  const format::Kind kind = format::KindOf(image, opt_.input).value_or(format::Kind::tzx);
+  switch (kind) {
     case format::Kind::tzx: {
       if (!format::IsTzxHeader(image.data(), image.size())) throw Failure("File is not in ZXTape format!");
       const unsigned major = image[8], minor = image[9];
@@ -89,11 +90,17 @@ void Session::load() {
       tape_ = std::make_shared<const format::Tape>(format::Tape::FromCsw(std::move(image), h));
       break;
     }
+    default:  // the tapes of other machines, each read by its reader
+      tape_ = std::make_shared<const format::Tape>(
+          format::Tape::Read(kind, std::move(image), format::ReadOptions{opt_.input, opt_.msx_2400}));
+      console_.say("\n%s\n", tape_->about().c_str());
+      break;
   }
   const int blocks = tape_->size();
   console_.say("Number of Blocks: %d\n", blocks);
   if (tape_->has_unknown_ids()) console_.warning("Some blocks were *NOT* recognised!");
   if (tape_->truncated()) console_.warning(strprintf("The tape ends inside block %d, which is ignored!", blocks + 1));
+  for (const std::string &p : tape_->problems()) console_.warning(p);
   if (tape_->kind() == format::Kind::tap) empty_tap_block();
 
   cur_.curr = 0;
