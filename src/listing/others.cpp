@@ -4,6 +4,7 @@
 
 #include "format/failure.hpp"
 #include "format/readers.hpp"
+#include "format/signals.hpp"
 #include "format/reader.hpp"
 #include "listing/text.hpp"
 
@@ -90,18 +91,21 @@ Described Describe(const FramedData &b, bool last) {
     }
   }
   auto field = [&](const char *label, std::string value) { out.fields.push_back({label, std::move(value)}); };
-  field("Length", count(b.data.size(), "bytes"));
+  const bool bits = !b.data.empty();  // a carrier tone has none
+  if (bits) field("Length", count(b.data.size(), "bytes"));
   if (b.before != 0) field("Silence before", strprintf("%u milliseconds", b.before));
-  if (b.pilot_pulses != 0) field("Pilot tone", strprintf("%u pulses of %.1f T-States", b.pilot_pulses, time_of(b.pilot, b.clock) * 3500000));
-  field("Bit-0", strprintf("%u pulses of %.1f T-States", b.pulses[0], time_of(b.pulse[0], b.clock) * 3500000));
-  field("Bit-1", strprintf("%u pulses of %.1f T-States", b.pulses[1], time_of(b.pulse[1], b.clock) * 3500000));
-  if (b.origin != O::acorn_bits && b.origin != O::acorn_security)
+  auto pulses = [&](uint32_t n, uint32_t units) {
+    return strprintf("%u pulses of %.1f T-States", n, time_of(units, b.clock) * signals::kSpectrum.hz);
+  };
+  if (b.pilot_pulses != 0) field("Pilot tone", pulses(b.pilot_pulses, b.pilot));
+  if (bits) field("Bit-0", pulses(b.pulses[0], b.pulse[0])), field("Bit-1", pulses(b.pulses[1], b.pulse[1]));
+  if (bits && b.origin != O::acorn_bits && b.origin != O::acorn_security)
     field("Byte", strprintf("%u start (%u), %u data bits %s first%s, %u stop (%u)", b.leading, b.leading_value,
                             b.data_bits, b.msb_first ? "MSb" : "LSb",
                             b.parity == 1 ? ", even parity" : b.parity == 2 ? ", odd parity" : "", b.trailing,
                             b.trailing_value));
-  if (b.tail_pulses != 0) field("Tone after", count(b.tail_pulses, "pulses"));
-  if (baud != 0) field("Baud", strprintf("%d", baud));
+  if (b.tail_pulses != 0) field("Tone after", pulses(b.tail_pulses, b.tail));
+  if (bits && baud != 0) field("Baud", strprintf("%d", baud));
   if (b.pause != 0) field("Pause after block", strprintf("%u milliseconds", b.pause));
   return out;
 }
