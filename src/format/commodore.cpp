@@ -28,19 +28,15 @@ Tape ReadCommodore(std::vector<uint8_t> image) {
   // between a program's parts.
   std::vector<IndexedBlock> blocks;
   size_t start = 0, at = 0;
-  for (uint32_t cycles = 0; all.next(at, cycles);) {
-    if (cycles >= hz / kCommodoreGapDivisor) {
-      CommodorePulses part = all;
-      part.data = all.data.subspan(start, at - start);
-      blocks.push_back({kHeaderSize + start, 0, part});
-      start = at;
-    }
-  }
-  if (start < at) {
+  auto cut_here = [&] {
     CommodorePulses part = all;
     part.data = all.data.subspan(start, at - start);
     blocks.push_back({kHeaderSize + start, 0, part});
-  }
+    start = at;
+  };
+  for (uint32_t cycles = 0; all.next(at, cycles);)
+    if (cycles >= hz / kCommodoreGapDivisor) cut_here();
+  if (start < at) cut_here();
   const size_t held = all.data.size(), after = image.size() - kHeaderSize - held;
   const bool cut = at < held;
   Tape t = Tape::FromBlocks(Kind::commodore, std::move(image), std::move(blocks));

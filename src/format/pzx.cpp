@@ -48,7 +48,10 @@ Block block(const char *tag, Reader b, bool &known) {
   if (std::memcmp(tag, "PULS", 4) == 0) return PzxPulses{b.rest(0)};
   if (std::memcmp(tag, "DATA", 4) == 0) return data(b);
   if (std::memcmp(tag, "PAUS", 4) == 0) return Gap{b.u32(0) & 0x7FFFFFFF, uint8_t(b.u32(0) >> 31)};
-  if (std::memcmp(tag, "BRWS", 4) == 0) return TapeText{"Browse point", {{"Text", texts(b, 0).empty() ? "" : texts(b, 0)[0]}}};
+  if (std::memcmp(tag, "BRWS", 4) == 0) {
+    const std::vector<std::string> t = texts(b, 0);
+    return TapeText{"Browse point", {{"Text", t.empty() ? "" : t[0]}}};
+  }
   if (std::memcmp(tag, "STOP", 4) == 0) {
     if (b.u16(0) == 1) return Stop48k{};
     return StopTape{};
