@@ -133,6 +133,15 @@ TEST(Commodore, EachValueIsAPulseInTheMachineClock) {
     put(tap, r.data);
     EXPECT_EQ(hear(format::Kind::commodore, tap).items, r.want) << int(r.head[0]) << int(r.head[1]);
   }
+  // A pulse of a tenth of a second or more (here 131072 cycles) ends a block of the listing.
+  Bytes tap;
+  put(tap, std::string("C64-TAPE-RAW")), put(tap, Bytes{1, 0, 0, 0}), put(tap, 7, 4);
+  put(tap, Bytes{0x30, 0, 0, 0, 2, 0x30, 0x31});
+  const format::Tape t = hear(format::Kind::commodore, tap).tape;
+  ASSERT_EQ(t.size(), 2);
+  EXPECT_EQ(std::get<format::CommodorePulses>(t.at(0).block).data.size(), 5u);
+  EXPECT_EQ(std::get<format::CommodorePulses>(t.at(1).block).data.size(), 2u);
+  EXPECT_EQ(t.at(1).offset, 25u);
 }
 
 TEST(Commodore, AHeaderThatOverstatesIsWarnedAndUnknownVersionsRefused) {
