@@ -4,6 +4,7 @@
 
 #include "format/failure.hpp"
 #include "format/readers.hpp"
+#include "format/registry.hpp"
 #include "format/signals.hpp"
 #include "format/reader.hpp"
 #include "listing/text.hpp"
@@ -57,7 +58,7 @@ Described Describe(const FramedData &b, bool last) {
   switch (b.origin) {
     case O::tsx:
       out.one_line = strprintf("    Kansas City Data      Length:%6d  Baud: %4d%s", n, baud, pause.c_str());
-      out.title = "4B - Kansas City Standard";
+      out.title = strprintf("4B - %s", TypeOf(0x4B).name);
       break;
     case O::msx:
       if (msx_header(b.data, type, name)) out.one_line = strprintf("    MSX %-6s: %s       Length:%6d", type.c_str(), name.c_str(), n);
