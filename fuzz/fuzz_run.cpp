@@ -4,10 +4,14 @@
 // The first byte picks the run: bit 0 "-p"; bits 1-2 the rate (44100, 30303
 // with "-voc", 8000, 3500000); bit 3 "-128"; bits 4-6 how many of the next
 // bytes are keys on standard input; bit 7 the signal's switches ("-exact",
-// "-invert", "-vol 37", "-speed 173" and, but with "-voc", "-16"). The rest is the tape image: TZX, CSW or
-// TAP, each known by its content. Every input
-// is run three times: "-info", "-one -x", and a conversion whose sound file
-// goes to /dev/null, with a low output limit so that looping tapes end fast.
+// "-invert", "-vol 37", "-speed 173" and, but with "-voc", "-16"). The rest is the tape image: TZX, CSW,
+// TAP, PZX, Commodore TAP, MSX CAS or UEF, each known by its content. Every
+// input is run three times: "-info", "-one -x", and a conversion whose sound
+// file goes to /dev/null, with a low output limit so that looping tapes end
+// fast; then once more converted under a name ending in ".p81", as a ZX81
+// program (which has no signature to know it by).
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -64,5 +68,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (rate != 1) a.push_back("-16");
   }
   run(a, keys, nkeys);
+
+  // A link named as a ZX81 program, to the same file.
+  static const std::string zx81 = [&tape] {
+    const std::string link = "/tmp/reelwright-fuzz-" + std::to_string(getpid()) + ".p81";
+    unlink(link.c_str());
+    return symlink(tape.c_str(), link.c_str()) == 0 ? link : std::string();
+  }();
+  if (!zx81.empty()) run({"reelwright", "-au", "-freq", kRates[rate], zx81, "/dev/null"}, keys, nkeys);
   return 0;
 }

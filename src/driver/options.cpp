@@ -57,6 +57,7 @@ const char *const kUsage[] = {
     "                  -left     Decode the left channel of a stereo recording",
     "                  -right    Decode the right channel of a stereo recording",
     "                  -rec      Record from the line input into the file",
+    "                  -2400     Play MSX CAS tapes at 2400 baud (1200 without)",
 };
 
 [[noreturn]] void invalidoption(const char *s) { throw Failure(strprintf("Invalid Option %s !", s)); }
@@ -246,6 +247,10 @@ std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console)
         }
         if (!is("-128")) invalidoption(a);
         o.mode128 = true;
+        break;
+      case '2':
+        if (!is("-2400")) invalidoption(a);
+        o.msx_2400 = true;
         break;
       case 's':
         if (!is("-speed")) invalidoption(a);

@@ -25,6 +25,7 @@ struct Options {
   bool pages = false;
   bool expand = false;
   bool mode128 = false;
+  bool msx_2400 = false;  // MSX tapes at 2400 baud
   engine::Timing timing;  // -exact, -speed
   sinks::Signal signal;   // -invert, -vol, -16
   std::string input;

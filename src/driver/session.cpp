@@ -103,7 +103,15 @@ void Session::load() {
       tape_ = std::make_shared<const format::Tape>(format::Tape::FromCsw(std::move(image), h));
       break;
     }
-    default: break;  // sound files: decoded above
+    case format::Kind::wav:
+    case format::Kind::au:
+    case format::Kind::voc:
+    case format::Kind::flac: break;  // sound files: decoded above
+    default:  // the tapes of other machines, each read by its reader
+      tape_ = std::make_shared<const format::Tape>(
+          format::Tape::Read(kind, std::move(image), format::ReadOptions{opt_.input, opt_.msx_2400}));
+      console_.say("\n%s\n", tape_->about().c_str());
+      break;
   }
   index_blocks();
 }
@@ -135,6 +143,7 @@ void Session::index_blocks() {
   console_.say("Number of Blocks: %d\n", blocks);
   if (tape_->has_unknown_ids()) console_.warning("Some blocks were *NOT* recognised!");
   if (tape_->truncated()) console_.warning(strprintf("The tape ends inside block %d, which is ignored!", blocks + 1));
+  for (const std::string &p : tape_->problems()) console_.warning(p);
   if (tape_->kind() == format::Kind::tap) empty_tap_block();
 
   cur_.curr = 0;
@@ -338,6 +347,8 @@ void Session::visit_blocks() {
 }
 
 void Session::write_tape() {
+  if (opt_.output == Output::tzx && !tape_->spectrum_blocks())
+    throw Failure("A TZX image holds the blocks of the Spectrum, the CPC and the C64 only: this tape is not written!");
   for (cur_.curr = first_; cur_.curr < cur_.end; cur_.curr++) {
     const format::IndexedBlock b = tape_->at(cur_.curr);
     prefix(b);

@@ -5,6 +5,7 @@
 #include "format/csw.hpp"
 #include "format/failure.hpp"
 #include "format/ids.hpp"
+#include "format/signals.hpp"
 
 namespace engine {
 
@@ -78,6 +79,75 @@ void waves(PulseStream &s, uint32_t first, uint32_t second) {
   if (first != 0) s.wave(first);
   if (second != 0) s.wave(second);
 }
+
+// Durations in units of a machine's clock as T-states: the remainder of each
+// carries on to the next, so that a run of them keeps its time exactly.
+class ClockTime {
+ public:
+  ClockTime(const Clock &c, PulseStream &s) : c_(c.hz != 0 && c.per != 0 ? c : signals::kSpectrum), s_(s) {}
+  uint32_t tstates(uint64_t units) {
+    const uint64_t num = units * kTstatesPerSecond * c_.per + rem_;
+    rem_ = num % c_.hz;
+    const uint64_t t = num / c_.hz;
+    return t > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(t);
+  }
+  // n pulses of `units` each: one item when they are whole T-states alike.
+  void pulses(uint32_t units, uint32_t n) {
+    if (rem_ == 0 && uint64_t(units) * kTstatesPerSecond * c_.per % c_.hz == 0) return s_.pulses(tstates(units), n);
+    for (; n != 0; n--) s_.pulse(tstates(units));
+  }
+
+ private:
+  Clock c_;
+  PulseStream &s_;
+  uint64_t rem_ = 0;
+};
+
+// Bytes framed by leading and trailing bits (TSX, MSX, Acorn): each bit a
+// run of pulses of its value's length.
+struct Framed {
+  const FramedData &b;
+  ClockTime t;
+  bool first = true;
+  int pending = -1;  // a bit held back: the last one may lose its last pulse
+
+  void bit(int v) {
+    if (pending >= 0) emit(pending, false);
+    pending = v;
+  }
+  void emit(int v, bool last) {
+    uint32_t n = b.pulses[v];
+    if (first && b.cut_first && n > 0) n--;
+    if (last && b.cut_last && n > 0) n--;
+    first = false;
+    t.pulses(b.pulse[v], n);
+  }
+  void play(PulseStream &s) {
+    if (b.before != 0) {
+      s.set_level(Level::low);
+      s.pause(b.before);
+    }
+    t.pulses(b.pilot, b.pilot_pulses);
+    each_byte(b.data, b.last_bits, [&](uint8_t byte, unsigned bits, bool) {
+      for (unsigned i = 0; i < b.leading; i++) bit(b.leading_value);
+      int ones = 0;
+      each_bit(byte, bits < b.data_bits ? bits : b.data_bits, !b.msb_first, [&](int v) {
+        ones += v;
+        bit(v);
+      });
+      if (b.parity != 0) bit((ones & 1) ^ (b.parity == 2));
+      for (unsigned i = 0; i < b.trailing; i++) bit(b.trailing_value);
+      if (b.extra_pulses != 0) {
+        if (pending >= 0) emit(pending, false);
+        pending = -1;
+        t.pulses(b.pulse[1], b.extra_pulses);
+      }
+    });
+    if (pending >= 0) emit(pending, true);
+    t.pulses(b.tail, b.tail_pulses);
+    data_pause(b.pause, s);
+  }
+};
 
 // A generalized data block: symbols spelled as pulse sequences.
 struct Generalized {
@@ -240,6 +310,71 @@ struct Player {
     for (uint32_t n = b.trailing_count; n != 0; n--) byte_waves(b.trailing_byte, 8);
     c64_pause(b.pause, s);
   }
+  void operator()(const FramedData &b) { Framed{b, ClockTime(b.clock, s)}.play(s); }
+  void operator()(const Gap &b) {
+    s.set_level(b.level ? Level::high : Level::low);
+    if (b.tstates != 0) s.pulse(b.tstates);
+    s.set_level(b.level ? Level::high : Level::low);
+  }
+  // Each entry a count and a duration; a duration of 0 only toggles the level.
+  void operator()(const PzxPulses &b) {
+    s.set_level(Level::low);
+    size_t at = 0;
+    for (uint32_t count = 0, d = 0; b.next(at, count, d);) toggles_or_pulses(d, count);
+    if (at < b.entries.size()) fail("ends inside a pulse - played what is before it");
+  }
+  void toggles_or_pulses(uint32_t d, uint32_t count) {
+    if (d != 0) s.pulses(d, count);
+    else if (count & 1) s.set_level(Other(s.level()));
+  }
+  void operator()(const PzxData &b) {
+    s.set_level(b.level ? Level::high : Level::low);
+    const Reader s0(b.s0), s1(b.s1);
+    for (uint32_t i = 0; i < b.bits; i++) {
+      if (i / 8 >= b.data.size()) {
+        fail("ends before its bits - played what is inside");
+        break;
+      }
+      const bool one = (b.data[i / 8] >> (7 - i % 8)) & 1;
+      const Reader &seq = one ? s1 : s0;
+      for (size_t k = 0, n = one ? b.p1 : b.p0; k < n; k++) toggles_or_pulses(seq.u16(2 * k), 1);
+    }
+    if (b.tail != 0) s.pulse(b.tail);
+  }
+  // Each value a whole cycle, half of it at each level (versions 0 and 1),
+  // or a half cycle (version 2).
+  void operator()(const CommodorePulses &b) {
+    ClockTime t(b.clock, s);
+    size_t at = 0;
+    for (uint32_t cycles = 0; b.next(at, cycles);) {
+      const uint32_t tstates = t.tstates(cycles);
+      if (b.version == 2) {
+        s.pulse(tstates);
+      } else {
+        s.pulse(tstates / 2);
+        s.pulse(tstates - tstates / 2);
+      }
+    }
+  }
+  // Silence, then each byte most significant bit first: a bit is a run of
+  // pulses high and low, then silence.
+  void operator()(const Zx81Program &b) {
+    using namespace signals::zx81;
+    s.set_level(Level::low);
+    s.pause(kSilenceBefore);
+    auto byte = [&](uint8_t v) {
+      each_bit(v, 8, false, [&](int bit) {
+        s.set_level(Level::high);
+        s.pulses(kHalfPulse, 2u * (bit ? kOnePulses : kZeroPulses));
+        s.set_level(Level::low);
+        s.pulse(kBitGap);
+        s.set_level(Level::low);
+      });
+    };
+    for (uint8_t v : b.name) byte(v);
+    for (uint8_t v : b.data) byte(v);
+    s.pause(kPauseAfter);
+  }
   void operator()(const Pause &b) {
     s.set_level(Level::low);
     s.pause(b.ms);
@@ -266,6 +401,7 @@ struct Player {
   void operator()(const CustomInfo &) {}
   void operator()(const Snapshot &) {}
   void operator()(const MergedTapes &) {}
+  void operator()(const TapeText &) {}
 };
 
 }  // namespace

@@ -9,6 +9,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -228,6 +230,104 @@ struct Snapshot {  // 0x40
 };
 struct MergedTapes {};  // 0x5A
 
+// A machine's clock: `hz / per` units a second.
+struct Clock {
+  uint32_t hz = 3500000;
+  uint32_t per = 1;
+};
+
+// Bytes as framed bits, each bit a run of pulses of one length, after a tone
+// and before another: TZX 0x4B (TSX), and the tapes of the MSX and of
+// Acorn's machines. Durations are units of `clock`.
+struct FramedData {
+  enum class Origin : uint8_t { tsx, msx, acorn, acorn_bits, acorn_security } origin = Origin::tsx;
+  Clock clock;
+  uint16_t before = 0;  // ms of silence (low) before the tone
+  uint32_t pilot = 0, pilot_pulses = 0;
+  uint32_t pulse[2] = {0, 0};   // pulse length of a 0 and of a 1 bit
+  uint8_t pulses[2] = {0, 0};   // pulses in a 0 and in a 1 bit
+  uint8_t data_bits = 8;        // bits of each byte played
+  uint8_t leading = 0, leading_value = 0, trailing = 0, trailing_value = 0;
+  uint8_t parity = 0;           // 0 none, 1 even, 2 odd: a bit after the data bits
+  uint8_t extra_pulses = 0;     // pulses of a 1 bit's length after each byte
+  bool msb_first = false;
+  uint8_t last_bits = 8;        // data bits of the last byte (bit streams)
+  bool cut_first = false, cut_last = false;  // the first or last pulse of the bits left out
+  uint32_t tail = 0, tail_pulses = 0;        // a tone after the data
+  uint16_t pause = 0;                        // ms after, as after a TZX data block
+  uint32_t stated = 0;                       // a count the tape states (0x4B: its length field)
+  Bytes data;
+};
+
+// A stretch of one level: a gap of a UEF file, a PZX pause.
+struct Gap {
+  uint32_t tstates = 0;
+  uint8_t level = 0;  // 0 low, 1 high
+};
+
+// PZX "PULS": entries of repeated pulses in T-states, from the low level.
+struct PzxPulses {
+  Bytes entries;
+  // The entry at `at`, which moves past it: `count` pulses of `d`. False at
+  // the end, or at an entry cut short by it (`at` then stays on it).
+  bool next(size_t &at, uint32_t &count, uint32_t &d) const {
+    const Reader r(entries);
+    size_t p = at;
+    if (!r.fits(p, 2)) return false;
+    count = 1, d = r.u16(p);
+    if (d > 0x8000) count = d & 0x7FFF, d = r.u16(p += 2);
+    if (d >= 0x8000) d = (d & 0x7FFF) << 16 | r.u16(p += 2);
+    if (!r.fits(p, 2)) return false;
+    at = p + 2;
+    return true;
+  }
+};
+
+// PZX "DATA": bits, most significant first, each a sequence of pulses.
+struct PzxData {
+  uint32_t bits = 0;
+  uint8_t level = 0;  // the initial level
+  uint16_t tail = 0;  // a pulse after the data, T-states
+  uint8_t p0 = 0, p1 = 0;
+  Bytes s0, s1;  // p0 and p1 u16 pulse lengths
+  Bytes data;
+};
+
+// The texts of a tape's header or info chunk: a title and labelled lines.
+struct TapeText {
+  std::string title;
+  std::vector<std::pair<std::string, std::string>> fields;
+};
+
+// A stretch of a Commodore TAP file: each byte a pulse length in clock cycles.
+struct CommodorePulses {
+  Clock clock;
+  uint8_t version = 0;  // 0 and 1: a value is a whole cycle; 2: a half cycle
+  Bytes data;
+  // The cycles of the value at `at`, which moves past it: a byte b > 0 is
+  // b x 8 cycles; a 0 byte is 256 x 8 in version 0 and, in versions 1 and 2,
+  // the u24 after it. False at the end, or at a 0 byte cut short by it
+  // (`at` then stays on that byte).
+  bool next(size_t &at, uint32_t &cycles) const {
+    if (at >= data.size()) return false;
+    const uint8_t b = data[at++];
+    if (b != 0) return cycles = b * 8u, true;
+    if (version == 0) return cycles = 256u * 8u, true;
+    if (data.size() - at < 3) return at--, false;
+    cycles = Reader(data).u24(at);
+    at += 3;
+    return true;
+  }
+};
+
+// A ZX81 program (.P, .P81) or a ZX80 one (.O): the name as it goes on tape
+// (ZX81 characters, the last with bit 7 set; none for the ZX80), the memory.
+struct Zx81Program {
+  bool zx80 = false;
+  std::vector<uint8_t> name;
+  Bytes data;
+};
+
 // Any ID the format does not give a meaning.
 struct Unknown {
   uint8_t id = 0;
@@ -237,6 +337,7 @@ using Block = std::variant<Unknown, StandardData, TurboData, PureTone, PulseSequ
                            C64RomData, C64TurboData, CswRecording, GeneralizedData, Pause, StopTape, GroupStart,
                            GroupEnd, Jump, LoopStart, LoopEnd, CallSequence, ReturnFromCall, Select, Stop48k,
                            SignalLevel, Description, Message, ArchiveInfo, HardwareInfo, EmulationInfo, CustomInfo,
-                           Snapshot, MergedTapes>;
+                           Snapshot, MergedTapes, FramedData, Gap, PzxPulses, PzxData, TapeText, CommodorePulses,
+                           Zx81Program>;
 
 }  // namespace format

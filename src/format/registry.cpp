@@ -124,6 +124,23 @@ Block generalized_data(uint8_t, Reader b) {
   return g;
 }
 
+// 0x4B: the parameters, then the bytes, each framed by leading and trailing bits.
+Block kansas_city(uint8_t, Reader b) {
+  FramedData k;
+  k.stated = b.u32(0);
+  k.pause = uint16_t(b.u16(4));
+  k.pilot = b.u16(6), k.pilot_pulses = b.u16(8);
+  k.pulse[0] = b.u16(10), k.pulse[1] = b.u16(12);
+  const unsigned bits = b.u8(14), bytes = b.u8(15);
+  k.pulses[0] = uint8_t((bits >> 4) == 0 ? 16 : bits >> 4);  // a nibble of 0 means 16
+  k.pulses[1] = uint8_t((bits & 15) == 0 ? 16 : bits & 15);
+  k.leading = uint8_t(bytes >> 6), k.leading_value = uint8_t(bytes >> 5 & 1);
+  k.trailing = uint8_t(bytes >> 3 & 3), k.trailing_value = uint8_t(bytes >> 2 & 1);
+  k.msb_first = bytes & 1;
+  k.data = b.bytes(16, k.stated < 12 ? 0 : k.stated - 12);
+  return k;
+}
+
 Block pause(uint8_t, Reader b) {
   if (b.u16(0) == 0) return StopTape{};
   return Pause{uint16_t(b.u16(0))};
@@ -257,6 +274,7 @@ constexpr BlockType kTypes[] = {
     {0x34, "Emulation Info", fixed(8), emulation_info, true},
     {0x35, "Custom Info", field(20, 16, 4), custom_info, true},
     {0x40, "Snapshot", field(4, 1, 3), snapshot, true},
+    {0x4B, "Kansas City Standard", field(4, 0, 4), kansas_city, true},
     {0x5A, "Merget Tapes", fixed(9), merged_tapes, true},
 };
 

@@ -7,7 +7,9 @@
 
 #include "format/failure.hpp"
 #include "format/ids.hpp"
+#include "format/readers.hpp"
 #include "format/registry.hpp"
+#include "format/signals.hpp"
 
 namespace format {
 
@@ -54,12 +56,7 @@ namespace {
 const char kCswSignature[] = "Compressed Square Wave\x1A";
 constexpr size_t kCswSignatureSize = 23;
 
-bool named_tap(const std::string &name) {
-  if (name.size() < 4) return false;
-  std::string ext = name.substr(name.size() - 4);
-  for (char &c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext == ".tap";
-}
+bool is_csw(Bytes b) { return b.size() >= kCswSignatureSize && std::memcmp(b.data(), kCswSignature, kCswSignatureSize) == 0; }
 
 // A TAP file's chain of lengths: each block at least a flag and a checksum,
 // the last one ending at the file's end.
@@ -73,30 +70,59 @@ bool sound_tap_chain(Bytes b) {
   return at == b.size() && !b.empty();
 }
 
-// The signatures that tell a kind of file: text at an offset.
-struct Signature {
-  Kind kind;
-  size_t at;
-  const char *text;
-  size_t size;
-};
-const Signature kSignatures[] = {
-    {Kind::csw, 0, kCswSignature, kCswSignatureSize},
-    {Kind::wav, 8, "WAVE", 4},  // after "RIFF" and its size
-    {Kind::au, 0, ".snd", 4},
-    {Kind::voc, 0, "Creative Voice File\x1A", 20},
-    {Kind::flac, 0, "fLaC", 4},
-};
+bool starts_with(Bytes b, const void *sig, size_t n) { return b.size() >= n && std::memcmp(b.data(), sig, n) == 0; }
+bool is_tzx(Bytes b) { return IsTzxHeader(b.data(), b.size()); }
+bool is_pzx(Bytes b) { return starts_with(b, "PZXT", 4); }
+bool is_commodore(Bytes b) { return starts_with(b, "C64-TAPE-RAW", 12) || starts_with(b, "C16-TAPE-RAW", 12); }
+bool is_uef(Bytes b) { return starts_with(b, "UEF File!", 10); }
+bool is_msx(Bytes b) { return starts_with(b, signals::msx::kMarker, 8); }
+bool is_gzip(Bytes b) { return b.size() >= 2 && b[0] == 0x1F && b[1] == 0x8B; }
+// Sound files: recordings of a tape's sound.
+bool is_wav(Bytes b) { return starts_with(b, "RIFF", 4) && b.size() >= 12 && std::memcmp(b.data() + 8, "WAVE", 4) == 0; }
+bool is_au(Bytes b) { return starts_with(b, ".snd", 4); }
+bool is_voc(Bytes b) { return starts_with(b, "Creative Voice File\x1A", 20); }
+bool is_flac(Bytes b) { return starts_with(b, "fLaC", 4); }
 
-bool has(Bytes b, const Signature &s) { return b.size() >= s.at + s.size && std::memcmp(b.data() + s.at, s.text, s.size) == 0; }
+// The inputs, in the order they are tried: a row takes a file whose content
+// its test accepts or whose name ends in one of its extensions.
+struct Input {
+  Kind kind;
+  bool (*content)(Bytes);
+  const char *names[3];
+};
+const Input kInputs[] = {
+    {Kind::tzx, is_tzx, {}},
+    {Kind::csw, is_csw, {}},
+    {Kind::wav, is_wav, {}},
+    {Kind::au, is_au, {}},
+    {Kind::voc, is_voc, {}},
+    {Kind::flac, is_flac, {}},
+    {Kind::pzx, is_pzx, {}},
+    {Kind::commodore, is_commodore, {}},
+    {Kind::uef, is_uef, {}},
+    {Kind::msx, is_msx, {".cas"}},
+    {Kind::zx81, nullptr, {".p", ".p81", ".o"}},
+    {Kind::tap, sound_tap_chain, {".tap"}},
+    {Kind::uef, is_gzip, {".uef"}},
+};
 
 }  // namespace
 
+bool NamedAs(const std::string &name, const char *ext) {
+  const size_t n = std::strlen(ext);
+  if (name.size() < n) return false;
+  for (size_t i = 0; i < n; i++)
+    if (std::tolower(static_cast<unsigned char>(name[name.size() - n + i])) != ext[i]) return false;
+  return true;
+}
+
 std::optional<Kind> KindOf(Bytes image, const std::string &name) {
-  if (IsTzxHeader(image.data(), image.size())) return Kind::tzx;
-  for (const Signature &s : kSignatures)
-    if (has(image, s) && (s.kind != Kind::wav || std::memcmp(image.data(), "RIFF", 4) == 0)) return s.kind;
-  if (!image.empty() && (named_tap(name) || sound_tap_chain(image))) return Kind::tap;
+  if (image.empty()) return std::nullopt;
+  for (const Input &in : kInputs) {
+    if (in.content && in.content(image)) return in.kind;
+    for (const char *ext : in.names)
+      if (ext && NamedAs(name, ext)) return in.kind;
+  }
   return std::nullopt;
 }
 
@@ -188,12 +214,41 @@ Tape Tape::FromCsw(std::vector<uint8_t> image, const CswHeader &header) {
 
 Bytes Tape::raw(int i) const {
   const size_t n = static_cast<size_t>(i);
+  if (!blocks_.empty()) return {};
   const uint32_t end = n + 1 < starts_.size() ? starts_[n + 1] : end_;
   return Bytes(image_.data() + starts_[n], end - starts_[n]);
 }
 
+Tape Tape::FromBlocks(Kind kind, std::vector<uint8_t> image, std::vector<IndexedBlock> blocks) {
+  Tape t;
+  t.kind_ = kind;
+  t.image_ = std::move(image);  // a moved vector keeps its storage: the views stay valid
+  t.blocks_ = std::move(blocks);
+  return t;
+}
+
+Tape Tape::Read(Kind kind, std::vector<uint8_t> image, const ReadOptions &options) {
+  switch (kind) {
+    case Kind::pzx: return ReadPzx(std::move(image));
+    case Kind::commodore: return ReadCommodore(std::move(image));
+    case Kind::msx: return ReadMsx(std::move(image), options);
+    case Kind::uef: return ReadUef(std::move(image));
+    case Kind::zx81: return ReadZx81(std::move(image), options);
+    case Kind::tzx: return FromTzx(std::move(image));
+    case Kind::tap: return FromTap(std::move(image));
+    case Kind::csw: break;
+    case Kind::wav:
+    case Kind::au:
+    case Kind::voc:
+    case Kind::flac: throw Failure("A recording is decoded, not read as a tape image!");
+  }
+  const CswHeader h = ReadCswHeader(image);
+  return FromCsw(std::move(image), h);
+}
+
 IndexedBlock Tape::at(int i) const {
   const size_t n = static_cast<size_t>(i);
+  if (!blocks_.empty()) return blocks_[n];
   const uint32_t start = starts_[n];
   const uint32_t end = n + 1 < starts_.size() ? starts_[n + 1] : end_;
   switch (kind_) {

@@ -41,13 +41,18 @@ bool IsTzxHeader(const uint8_t *p, size_t n);
 
 // The kinds of file the program reads: tape images, and recordings of a
 // tape's sound (a CSW file is both).
-enum class Kind { tzx, tap, csw, wav, au, voc, flac };
+enum class Kind { tzx, tap, csw, pzx, commodore, msx, uef, zx81, wav, au, voc, flac };
 // Whether a file of this kind is a sound file, to be decoded.
 inline bool IsSound(Kind k) { return k == Kind::wav || k == Kind::au || k == Kind::voc || k == Kind::flac; }
-// What kind of file one of these bytes and this name is: TZX, CSW and the
-// sound files by their signatures; TAP when its chain of block lengths is
-// sound (it ends exactly at the file's end) or its name ends in ".tap", any case.
+// What kind of file one of these bytes and this name is, by the table of
+// inputs in tape.cpp, in its order: TZX, CSW, the sound files (WAV, AU, VOC,
+// FLAC), PZX, Commodore TAP, plain UEF and MSX CAS by their signatures; ZX81
+// and ZX80 programs by their names (.p, .p81, .o); TAP when its chain of
+// block lengths is sound (it ends exactly at the file's end) or its name ends
+// in ".tap"; then a gzip stream, a compressed UEF file. Names match in any case.
 std::optional<Kind> KindOf(Bytes image, const std::string &name);
+// Whether a name ends in the extension `ext` (".tap"), in any case.
+bool NamedAs(const std::string &name, const char *ext);
 // Whether the file at `path` is a tape image, by its first bytes, its name
 // and, for a file of up to 16 MiB, its TAP length chain. A file that begins
 // as a sound file does is none: its samples may happen to chain like a TAP
@@ -72,6 +77,12 @@ struct IndexedBlock {
   Block block;
 };
 
+// How the tapes of other machines are read.
+struct ReadOptions {
+  std::string name;           // the file's name: a ZX81 program's name comes from it
+  bool msx_2400 = false;      // MSX tapes at 2400 baud
+};
+
 class Tape {
  public:
   // Indexes the blocks of an image (the whole file, header included): TZX
@@ -80,23 +91,43 @@ class Tape {
   static Tape FromTzx(std::vector<uint8_t> image);
   static Tape FromTap(std::vector<uint8_t> image);
   static Tape FromCsw(std::vector<uint8_t> image, const CswHeader &header);
+  // The tape of another machine's image, read by its reader (see
+  // readers.hpp). Fails with the text to show when the image is no such
+  // tape at all.
+  static Tape Read(Kind kind, std::vector<uint8_t> image, const ReadOptions &options);
+  // A tape of decoded blocks whose views lie in `image`.
+  static Tape FromBlocks(Kind kind, std::vector<uint8_t> image, std::vector<IndexedBlock> blocks);
 
-  int size() const { return static_cast<int>(starts_.size()); }
+  int size() const { return static_cast<int>(blocks_.empty() ? starts_.size() : blocks_.size()); }
   // The decoded block at an index (0 to size() - 1).
   IndexedBlock at(int i) const;
-  // The bytes of a block as the image holds them (a TZX block's ID first).
+  // The bytes of a block as the image holds them (a TZX block's ID first);
+  // nothing for the blocks another machine's reader made.
   Bytes raw(int i) const;
+  // Whether the blocks are the image's own: TZX, TAP or CSW, which a TZX
+  // image can hold as they stand.
+  bool spectrum_blocks() const { return blocks_.empty(); }
 
   Kind kind() const { return kind_; }
   bool has_unknown_ids() const { return unknown_ids_; }
   // The image ends inside a block: that block and any after it are left out.
   bool truncated() const { return truncated_; }
+  // What the image is, for the line that announces it ("PZX file revision 1.0").
+  const std::string &about() const { return about_; }
+  // What a reader found wrong with the image, for warnings.
+  const std::vector<std::string> &problems() const { return problems_; }
+  void set_about(std::string s) { about_ = std::move(s); }
+  void warn(std::string s) { problems_.push_back(std::move(s)); }
+  void set_truncated() { truncated_ = true; }
 
  private:
   Kind kind_ = Kind::tzx;
   CswHeader csw_;
   std::vector<uint8_t> image_;
   std::vector<uint32_t> starts_;  // offset of each block's ID byte
+  std::vector<IndexedBlock> blocks_;  // the blocks of a tape read by a reader
+  std::string about_;
+  std::vector<std::string> problems_;
   uint32_t end_ = 0;              // just past the last complete block
   bool unknown_ids_ = false;
   bool truncated_ = false;

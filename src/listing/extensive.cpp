@@ -6,6 +6,7 @@
 #include "format/registry.hpp"
 #include "listing/listing.hpp"
 #include "listing/naming.hpp"
+#include "listing/others.hpp"
 #include "listing/text.hpp"
 
 namespace listing {
@@ -268,6 +269,21 @@ struct Lister {
     line(strprintf("                      %s\n\n", t), 1);
   }
   void operator()(const MergedTapes &) { titled_blank(); }
+  // The blocks of other machines' tapes: a title, then labelled lines.
+  void described(const Described &d) {
+    if (d.fields.empty()) return line(Heading(at) + d.title + "\n\n", 1);
+    line(Heading(at) + d.title + "\n");
+    for (size_t i = 0; i < d.fields.size(); i++) {
+      const bool end = i + 1 == d.fields.size();
+      line(strprintf("%22s: %s\n%s", d.fields[i].first.c_str(), d.fields[i].second.c_str(), end ? "\n" : ""), end);
+    }
+  }
+  void operator()(const FramedData &b) { described(Describe(b, false)); }
+  template <class T>
+    requires requires(const T &t) { Describe(t); }
+  void operator()(const T &b) {
+    described(Describe(b));
+  }
   void operator()(const Unknown &b) { line(Heading(at) + strprintf("%02X Unknown Block \n\n", b.id), 1); }
 
   // Blocks that steer the replay: listed in file order, nothing followed.

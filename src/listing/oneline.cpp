@@ -5,6 +5,7 @@
 #include "format/failure.hpp"
 #include "listing/listing.hpp"
 #include "listing/naming.hpp"
+#include "listing/others.hpp"
 #include "listing/text.hpp"
 
 namespace listing {
@@ -94,6 +95,13 @@ struct OneLiner {
   }
   std::string operator()(const Snapshot &) const { return "    Snapshot               (Not Supported yet)\n"; }
   std::string operator()(const MergedTapes &) const { return "    Start of the new tape  (Merged Tapes)\n"; }
+  // The blocks of other machines' tapes.
+  std::string operator()(const FramedData &b) const { return Describe(b, at.last).one_line + "\n"; }
+  template <class T>
+    requires requires(const T &t) { Describe(t); }
+  std::string operator()(const T &b) const {
+    return Describe(b).one_line + "\n";
+  }
   std::string operator()(const Unknown &b) const { return strprintf("    Unknown block %02X !\n", b.id); }
 
   // Blocks that steer the replay, as "-one" lists them.

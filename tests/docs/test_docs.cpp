@@ -152,7 +152,7 @@ TEST(Docs, InstallGivesAWorkingProgramAndManualPage) {
   EXPECT_EQ(r.out.rfind(harness::kBanner + "\nUsage: reelwright [switches] file.tzx [output.voc|output.au]\n\n", 0), 0u);
   EXPECT_NE(r.out.find("\n                  -128      Work in 128k mode\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\n                  -speed n  Play the tape at n% of its speed (50 to 200)\n"), std::string::npos);
-  EXPECT_TRUE(r.out.ends_with("\n                  -rec      Record from the line input into the file\n")) << r.out;
+  EXPECT_TRUE(r.out.ends_with("\n                  -2400     Play MSX CAS tapes at 2400 baud (1200 without)\n")) << r.out;
 
   r = shell("groff -man -ww -z '" + page + "'");
   EXPECT_EQ(r.status, 0);
@@ -163,6 +163,6 @@ TEST(Docs, InstallGivesAWorkingProgramAndManualPage) {
     EXPECT_NE(r.out.find("\n" + h + "\n"), std::string::npos) << h;
   for (std::string s : {"-voc ", "-au ", "-wav ", "-freq n\n", "-info ", "-one ", "-x ", "-b n ", "-e n ", "-p ", "-128 ",
                         "-exact ", "-invert\n", "-vol n ", "-16 ", "-speed n\n", "-tzx ", "-tap ", "-left ",
-                        "-right ", "-rec "})
+                        "-right ", "-rec ", "-2400 "})
     EXPECT_NE(r.out.find("\n       " + s), std::string::npos) << s;  // each switch heads an entry of OPTIONS
 }
