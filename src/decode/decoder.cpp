@@ -222,7 +222,7 @@ struct Decoder::Blocks {
   // A stretch that is no block: kept as it sounds when it is more than a few clicks.
   void end_junk() {
     if (junk.size() >= kMinJunk) {
-      resolve(junk_start, 0);
+      resolve(junk_start);
       Pending p;
       p.raw = true;
       p.found.start = junk_start / rate;
@@ -246,7 +246,7 @@ struct Decoder::Blocks {
     block_start = run_start - avg / tps;
     if (junk.size() >= kMinJunk) end_junk();
     junk.clear();
-    resolve(block_start, 0);
+    resolve(block_start);
     in_data = true;
     data = {static_cast<float>(t)};
     data_start = start;
@@ -296,7 +296,7 @@ struct Decoder::Blocks {
   }
 
   // The pending block's pause lasts until `next` (samples); it is handed over.
-  void resolve(double next, int) {
+  void resolve(double next) {
     if (!pending) return;
     Pending &p = *pending;
     const uint16_t pause = clip16((next - p.end) / rate * 1000);
@@ -315,7 +315,7 @@ struct Decoder::Blocks {
   void finish() {
     if (in_data) end_data();
     silence();
-    resolve(now, 0);
+    resolve(now);
   }
 
   const int rate;

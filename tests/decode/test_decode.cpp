@@ -166,6 +166,9 @@ TEST(Decode, TheListingShowsWhereEachBlockBeginsAndItsChecksum) {
   EXPECT_NE(r.out.find("\n  2  0:06.0 good:    "), std::string::npos) << r.out;
   const harness::Result info = harness::run_here({dir.file("s.wav"), "-info"});
   EXPECT_NE(info.out.find("In the recording at 0:06.0; checksum good\n"), std::string::npos) << info.out;
+  // A conversion plays the decoded tape.
+  const harness::Result au = harness::run_here({dir.file("s.wav"), dir.file("again.au")});
+  EXPECT_NE(au.out.find("Creating .au file using 44100 Hz frequency.\n\nBlock   1:      Bytes : decoded "), std::string::npos) << au.out;
 }
 
 struct Deck {
