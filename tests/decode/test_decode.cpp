@@ -212,6 +212,23 @@ TEST(Decode, ThroughASimulatedCassetteBlocksComeBackAndNoneIsFalselyGood) {
   }
 }
 
+// The checks against known answers: CRC-16 (0x1021, from 0xFFFF) of
+// "123456789" is 0x29B1, stored complemented; an XOR sum.
+TEST(Decode, ChecksumsOfTheFormats) {
+  const std::string nine = "123456789";
+  EXPECT_EQ(decode::CpcCrc(format::Bytes(reinterpret_cast<const uint8_t *>(nine.data()), 9)), 0xD64E);
+  const Bytes block = cpc_block(random_bytes(256, 8));
+  EXPECT_TRUE(decode::CpcGood(block));
+  for (size_t at : {1ul, 200ul, 257ul, 258ul}) {
+    Bytes bad = block;
+    bad[at] ^= 0x10;
+    EXPECT_FALSE(decode::CpcGood(bad)) << at;
+  }
+  EXPECT_TRUE(decode::XorGood(Bytes{0x00, 0x12, 0x34, 0x26}));
+  EXPECT_FALSE(decode::XorGood(Bytes{0x00, 0x12, 0x34, 0x27}));
+  EXPECT_FALSE(decode::XorGood(Bytes{0x00}));
+}
+
 // FLAC through libFLAC: 16-bit stereo of the program's own sound comes back
 // as the same blocks; cut short, what came before the cut is decoded.
 TEST(Decode, FlacRecordings) {
