@@ -46,12 +46,13 @@ struct Source {
   unsigned pause;
   Bytes data;
 };
-// Headers and data at ROM speed, a block of one byte and its checksum, a
+// Headers and data at ROM speed (one with no pause after it), a block of
+// one byte and its checksum, a
 // turbo block, a CPC block and a long, fast turbo block at the very end.
 const std::vector<Source> &sources() {
   static const std::vector<Source> s = {
       {true, {}, 1000, spectrum_header(3, "decoded", 300, 32768, 32768)},
-      {true, {}, 700, data_block(0xFF, random_bytes(300, 1))},
+      {true, {}, 0, data_block(0xFF, random_bytes(300, 1))},  // the next block follows at once
       {true, {}, 600, data_block(0xFF, {})},
       {false, {1800, 500, 560, 600, 1200, 1500}, 800, data_block(0x55, random_bytes(400, 2))},
       {false, {1400, 700, 700, 700, 1400, 4096}, 900, cpc_block(random_bytes(256, 3))},
