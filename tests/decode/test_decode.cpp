@@ -230,6 +230,34 @@ TEST(Decode, ChecksumsOfTheFormats) {
   EXPECT_FALSE(decode::XorGood(Bytes{0x00}));
 }
 
+// Sample values of the codings the other tests do not write: AU mu-law,
+// 8-bit signed, 16-bit and float, most significant byte first; VOC 8-bit.
+TEST(Decode, SampleCodings) {
+  auto au = [](unsigned coding, const std::string &data) {
+    std::string h = ".snd";
+    for (uint32_t v : {24u, static_cast<uint32_t>(data.size()), coding, 8000u, 1u})
+      for (int i = 3; i >= 0; i--) h.push_back(static_cast<char>(v >> (8 * i)));
+    return h + data;
+  };
+  const std::string voc = std::string("Creative Voice File\x1A\x1A\0\x0A\x01\x29\x11", 26) + std::string("\x01\x04\0\0\x83\0\xC0\x40\0", 9);
+  const std::tuple<std::string, format::Kind, std::vector<float>> cases[] = {
+      {au(1, std::string("\xFF\x80\x00\x7F", 4)), format::Kind::au, {0, 32124 / 32768.0f, -32124 / 32768.0f, -0.0f}},
+      {au(2, "\x40\xC0"), format::Kind::au, {0.5f, -0.5f}},
+      {au(3, std::string("\x40\x00\xE0\x00", 4)), format::Kind::au, {0.5f, -0.25f}},
+      {au(6, std::string("\x3E\x80\x00\x00", 4)), format::Kind::au, {0.25f}},
+      {voc, format::Kind::voc, {0.5f, -0.5f}},
+  };
+  harness::TempDir dir;
+  for (const auto &[bytes, kind, want] : cases) {
+    std::ofstream(dir.file("s"), std::ios::binary) << bytes;
+    decode::SoundReader in(dir.file("s"), kind);
+    EXPECT_EQ(in.rate(), 8000);
+    std::vector<float> got(8);
+    got.resize(in.read(got.data(), nullptr, got.size()));
+    EXPECT_EQ(got, want) << bytes.size();
+  }
+}
+
 // FLAC through libFLAC: 16-bit stereo of the program's own sound comes back
 // as the same blocks; cut short, what came before the cut is decoded.
 TEST(Decode, FlacRecordings) {
