@@ -47,8 +47,8 @@ struct Source {
   Bytes data;
 };
 // Headers and data at ROM speed (one with no pause after it), a block of
-// one byte and its checksum, a
-// turbo block, a CPC block and a long, fast turbo block at the very end.
+// one byte and its checksum, a turbo block, a CPC block and a long, fast
+// turbo block at the very end.
 const std::vector<Source> &sources() {
   static const std::vector<Source> s = {
       {true, {}, 1000, spectrum_header(3, "decoded", 300, 32768, 32768)},
@@ -69,7 +69,7 @@ std::string source_tape(const harness::TempDir &dir) {
 }
 
 std::vector<float> samples_of(const std::string &path, int &rate) {
-  decode::SoundReader in(path, *format::KindOf({}, "x.wav"));
+  decode::SoundReader in(path, format::Kind::wav);
   rate = in.rate();
   std::vector<float> all(in.frames()), other(in.frames());
   all.resize(in.read(all.data(), other.data(), all.size()));
