@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <optional>
 
 #include "format/ids.hpp"
@@ -154,7 +155,7 @@ bool CpcGood(format::Bytes data) {
 // middle makes none), and is placed where it crossed the middle.
 struct Decoder::Edges {
   explicit Edges(int rate)
-      : smooth(static_cast<float>(1 - std::exp(-2 * M_PI * std::min(9000.0, 0.4 * rate) / rate))),
+      : smooth(static_cast<float>(1 - std::exp(-2 * std::numbers::pi * std::min(9000.0, 0.4 * rate) / rate))),
         fade(static_cast<float>(std::exp(-1.0 / (0.5 * rate)))), slow(static_cast<float>(std::exp(-1.0 / (5.0 * rate)))) {}
 
   template <class F>
