@@ -97,6 +97,28 @@ Bits Decide(const std::vector<float> &p, double pilot, const Decision &d) {
   return b;
 }
 
+// Where the pilot of a block that follows at once begins among a block's
+// pulses (their number when none does): 256 or more pulses of one length,
+// which the bits before them hardly have, and a shorter sync pulse after.
+size_t NextPilot(const std::vector<float> &d) {
+  size_t j = 2;
+  double sum = d.size() > 2 ? d[2] : 0;
+  for (size_t i = 3; i < d.size(); i++) {
+    const double mean = sum / static_cast<double>(i - j);
+    if (std::fabs(d[i] - mean) <= 0.15 * mean) {
+      sum += d[i];
+      continue;
+    }
+    if (i - j >= 256 && d[i] < 0.85 * mean && j > 18) {
+      size_t like = 0;
+      for (size_t k = 2; k < j; k++) like += std::fabs(d[k] - mean) <= 0.12 * mean;
+      if (like * 20 < j) return j;
+    }
+    j = i, sum = d[i];
+  }
+  return d.size();
+}
+
 }  // namespace
 
 bool XorGood(format::Bytes data) {
@@ -192,7 +214,7 @@ struct Decoder::Blocks {
     }
     if (in_data) {
       if (t <= end_limit && data.size() < kMaxPulses) return data.push_back(static_cast<float>(t));
-      end_data();
+      while (in_data) end_data();  // and a block found in its pulses
     }
     if (samples > kSilence * rate) return silence();
     if (!run.empty()) {
@@ -223,7 +245,7 @@ struct Decoder::Blocks {
   // A stretch that is no block: kept as it sounds when it is more than a few clicks.
   void end_junk() {
     if (junk.size() >= kMinJunk) {
-      resolve(junk_start, 0);
+      resolve(junk_start);
       Pending p;
       p.raw = true;
       p.found.start = junk_start / rate;
@@ -247,7 +269,7 @@ struct Decoder::Blocks {
     block_start = run_start - avg / tps;
     if (junk.size() >= kMinJunk) end_junk();
     junk.clear();
-    resolve(block_start, 0);
+    resolve(block_start);
     in_data = true;
     data = {static_cast<float>(t)};
     data_start = start;
@@ -256,6 +278,22 @@ struct Decoder::Blocks {
 
   void end_data() {
     in_data = false;
+    // A block that runs into the next with no pause: the next one's pulses
+    // are decoded on their own, from where its pilot begins.
+    const size_t split = NextPilot(data);
+    std::vector<float> rest(data.begin() + static_cast<long>(split), data.end());
+    data.resize(split);
+    double rest_at = data_start;
+    for (float t : data) rest_at += t / tps;
+    decide();
+    if (rest.empty()) return;
+    const double was = now;
+    now = rest_at;
+    for (float t : rest) pulse(t / tps);
+    now = was;
+  }
+
+  void decide() {
     Bits best;
     bool good = false, cpc = false;
     std::vector<float> cycles;
@@ -314,7 +352,7 @@ struct Decoder::Blocks {
   }
 
   // The pending block's pause lasts until `next` (samples); it is handed over.
-  void resolve(double next, int) {
+  void resolve(double next) {
     if (!pending) return;
     out.push_back(encoded(next));
     pending.reset();
@@ -327,9 +365,9 @@ struct Decoder::Blocks {
   }
 
   void finish() {
-    if (in_data) end_data();
+    while (in_data) end_data();
     silence();
-    resolve(now, 0);
+    resolve(now);
   }
 
   const int rate;

@@ -53,6 +53,15 @@ SoundReader::SoundReader(const std::string &path, format::Kind kind)
 
 SoundReader::~SoundReader() = default;
 
+bool SoundReader::skip(uint64_t n) {
+  while (n > 0) {
+    const size_t k = n < kBuf ? static_cast<size_t>(n) : kBuf;
+    if (file_.read(buf_.get(), k) != 0) return false;
+    n -= k;
+  }
+  return true;
+}
+
 void SoundReader::check() {
   if (channels_ < 1 || channels_ > 16) throw Failure(strprintf("The recording has %d channels: it cannot be read!", channels_));
   if (rate_ < kMinRate || rate_ > kMaxRate)
@@ -82,8 +91,7 @@ void SoundReader::wav() {
       if (size < 16) throw Failure("The WAV file's format chunk is too short!");
       uint8_t f[40] = {};
       need(f, size < 40 ? size : 40);
-      for (uint64_t skip = size < 40 ? 0 : size - 40 + (size & 1); skip > 0; skip--) need(h, 1);
-      if (size < 40 && (size & 1)) need(h, 1);
+      if (!skip(size < 40 ? size & 1 : size - 40 + (size & 1))) need(h, 1);
       at += size + (size & 1);
       unsigned tag = le(f, 2);
       if (tag == 0xFFFE && size >= 26) tag = le(f + 24, 2);  // extensible: the sub-format's first two bytes
@@ -105,11 +113,7 @@ void SoundReader::wav() {
       if (at + left_ > file_.length()) left_ = file_.length() - at;
       break;
     } else {
-      for (uint64_t skip = size + (size & 1); skip > 0;) {
-        const size_t k = skip < kBuf ? static_cast<size_t>(skip) : kBuf;
-        need(buf_.get(), k);
-        skip -= k;
-      }
+      if (!skip(size + (size & 1))) need(h, 1);
       at += size + (size & 1);
     }
   }
@@ -131,7 +135,7 @@ void SoundReader::au() {
   if (!known) throw Failure(strprintf("The AU file's samples are coded in a way it cannot read (encoding %u)!", coding));
   check();
   if (offset < 24 || offset > file_.length()) throw Failure("The AU file's header is cut short!");
-  for (uint32_t skip = offset - 24; skip > 0; skip--) file_.read(h, 1);
+  skip(offset - 24);
   left_ = file_.length() - offset;
   if (size != 0xFFFFFFFF && size < left_) left_ = size;
   frames_ = left_ / static_cast<uint64_t>(channels_ * bits_ / 8);
@@ -141,7 +145,7 @@ void SoundReader::au() {
 void SoundReader::voc() {
   uint8_t h[26];
   if (file_.read(h, 26) != 0) throw Failure("The VOC file's header is cut short!");
-  for (uint32_t skip = le(h + 20, 2) > 26 ? le(h + 20, 2) - 26 : 0; skip > 0; skip--) file_.read(h, 1);
+  skip(le(h + 20, 2) > 26 ? le(h + 20, 2) - 26 : 0);
   channels_ = 1, bits_ = 8, coding_ = Coding::unsigned8;
   if (!voc_block()) throw Failure("The VOC file holds no sound!");
   frames_ = 0;
@@ -167,7 +171,7 @@ bool SoundReader::voc_block() {
       coding_ = codec == 0 ? Coding::unsigned8 : Coding::signed_le;
       size -= 12;
     } else if (h[0] != 2) {  // anything but more sound is passed over
-      for (; size > 0; size--) file_.read(h, 1);
+      if (!skip(size)) return false;
       continue;
     }
     check();

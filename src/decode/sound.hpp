@@ -37,6 +37,7 @@ class SoundReader {
   void voc();
   bool voc_block();  // the next VOC sound block; false at the end
   void check();
+  bool skip(uint64_t n);  // false when the file ends first
 
   format::ImageFile file_;
   format::Kind kind_;

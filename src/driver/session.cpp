@@ -315,7 +315,10 @@ void Session::texts(const format::Block &block, const listing::Place &at) {
   if (opt_.mode == Mode::info) {
     for (const listing::Piece &p : listing::Extensive(block, at)) console_.writeout(p.text, p.extra);
     if (!where_.empty())
-      console_.writeout(strprintf("In the recording at %s; checksum %s\n\n", where().c_str(), check_word()), 1);
+      console_.writeout(where_[static_cast<size_t>(cur_.curr)].check == decode::Check::none
+                            ? strprintf("In the recording at %s; kept as it sounds\n\n", where().c_str())
+                            : strprintf("In the recording at %s; checksum %s\n\n", where().c_str(), check_word()),
+                        1);
   } else if (draw_) {
     console_.text(listing::OneLine(block, at));
   }

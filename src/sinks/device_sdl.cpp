@@ -54,9 +54,10 @@ class Quiet {
   int saved_ = -1;
 };
 
-// SDL2, loaded once a device is opened; says why when it cannot be. It stays
-// loaded once it is: its threads may outlive the device.
-struct SdlLibrary {
+// SDL2 and one of its devices. The library is loaded once a device is
+// opened (it says why when it cannot be), and stays loaded once it is: its
+// threads may outlive the device.
+struct SdlAudio {
   template <class F>
   bool find(F &f, const char *name) {
     f = reinterpret_cast<F>(dlsym(lib_, name));
@@ -105,7 +106,28 @@ struct SdlLibrary {
     if (subsystem_up) QuitSubSystem(SDL_INIT_AUDIO);
     subsystem_up = false;
   }
+
+  // The device runs, pauses, or is closed with the audio subsystem.
+  bool resume(std::string &why) {
+    if (device == 0) {
+      why = "SDL: no device is open";
+      return false;
+    }
+    PauseAudioDevice(device, 0);
+    return true;
+  }
+  void pause() {
+    if (device != 0) PauseAudioDevice(device, 1);
+  }
+  void shut() {
+    if (device != 0) CloseAudioDevice(device);
+    device = 0;
+    down();
+  }
+
   bool subsystem_up = false;
+  SDL_AudioDeviceID device = 0;
+  SDL_AudioSpec have{};
 };
 
 class SdlDevice final : public SoundDevice {
@@ -114,7 +136,7 @@ class SdlDevice final : public SoundDevice {
 
   DeviceStep open(int rate, int bits, DeviceFeed &feed, DeviceSpec &format, std::string &why) override {
     feed_ = &feed;
-    if (device_ == 0) {
+    if (sdl_.device == 0) {
       Quiet quiet;
       if (!sdl_.up(why)) return DeviceStep::default_device;
       SDL_AudioSpec want{};
@@ -126,9 +148,9 @@ class SdlDevice final : public SoundDevice {
       want.userdata = this;
       // The device's own rate and channel count are taken as they are; SDL
       // converts the samples to whatever the hardware takes.
-      device_ = sdl_.OpenAudioDevice(nullptr, 0, &want, &have_,
+      sdl_.device = sdl_.OpenAudioDevice(nullptr, 0, &want, &sdl_.have,
                                      SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
-      if (device_ == 0) {
+      if (sdl_.device == 0) {
         why = std::string("SDL: ") + sdl_.GetError();
         // SDL's own threads (the search for devices) end while standard
         // error is still silenced: they would print at any moment.
@@ -136,59 +158,42 @@ class SdlDevice final : public SoundDevice {
         return DeviceStep::default_device;
       }
     }
-    if (have_.size == 0 || have_.samples == 0) {
+    if (sdl_.have.size == 0 || sdl_.have.samples == 0) {
       why = "SDL: the device reports no buffer size";
       return DeviceStep::buffer_size;
     }
-    if (have_.channels == 0 || have_.freq <= 0) {
+    if (sdl_.have.channels == 0 || sdl_.have.freq <= 0) {
       why = "SDL: the device reports no usable stream format";
       return DeviceStep::stream_format;
     }
-    format.rate = have_.freq;
-    format.channels = have_.channels;
-    format.period = have_.samples;
-    format.bits = have_.format == AUDIO_S16SYS ? 16 : 32;
-    floats_.assign(size_t(have_.samples) * have_.channels, 0.0f);
+    format.rate = sdl_.have.freq;
+    format.channels = sdl_.have.channels;
+    format.period = sdl_.have.samples;
+    format.bits = sdl_.have.format == AUDIO_S16SYS ? 16 : 32;
+    floats_.assign(size_t(sdl_.have.samples) * sdl_.have.channels, 0.0f);
     return DeviceStep::ok;
   }
 
-  bool start(std::string &why) override {
-    if (device_ == 0) {
-      why = "SDL: no device is open";
-      return false;
-    }
-    sdl_.PauseAudioDevice(device_, 0);
-    return true;
-  }
-
-  void stop() override {
-    if (device_ != 0) sdl_.PauseAudioDevice(device_, 1);
-  }
-
-  void close() override {
-    if (device_ != 0) sdl_.CloseAudioDevice(device_);
-    device_ = 0;
-    sdl_.down();
-  }
+  bool start(std::string &why) override { return sdl_.resume(why); }
+  void stop() override { sdl_.pause(); }
+  void close() override { sdl_.shut(); }
 
  private:
   static void SDLCALL callback(void *self, Uint8 *stream, int len) {
     SdlDevice &d = *static_cast<SdlDevice *>(self);
-    const unsigned channels = d.have_.channels;
-    if (d.have_.format != AUDIO_S16SYS) {
+    const unsigned channels = d.sdl_.have.channels;
+    if (d.sdl_.have.format != AUDIO_S16SYS) {
       d.feed_->fill(reinterpret_cast<float *>(stream), static_cast<unsigned>(len) / (channels * sizeof(float)), channels);
       return;
     }
     // 16-bit samples, made of the feed's floats.
-    const unsigned frames = std::min<unsigned>(static_cast<unsigned>(len) / (channels * 2), d.have_.samples);
+    const unsigned frames = std::min<unsigned>(static_cast<unsigned>(len) / (channels * 2), d.sdl_.have.samples);
     d.feed_->fill(d.floats_.data(), frames, channels);
     int16_t *out = reinterpret_cast<int16_t *>(stream);
     for (size_t i = 0; i < size_t(frames) * channels; i++) out[i] = Sample16(d.floats_[i]);
   }
 
-  SdlLibrary sdl_;
-  SDL_AudioDeviceID device_ = 0;
-  SDL_AudioSpec have_{};
+  SdlAudio sdl_;
   DeviceFeed *feed_ = nullptr;
   std::vector<float> floats_;  // for a device of 16-bit samples
 };
@@ -210,49 +215,32 @@ class SdlCapture final : public CaptureDevice {
     want.samples = 1024;
     want.callback = callback;
     want.userdata = this;
-    device_ = sdl_.OpenAudioDevice(nullptr, 1, &want, &have_, SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
-    if (device_ == 0 || have_.channels == 0 || have_.freq <= 0) {
-      why = device_ == 0 ? std::string("SDL: ") + sdl_.GetError() : "SDL: the input reports no usable format";
+    sdl_.device = sdl_.OpenAudioDevice(nullptr, 1, &want, &sdl_.have, SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
+    if (sdl_.device == 0 || sdl_.have.channels == 0 || sdl_.have.freq <= 0) {
+      why = sdl_.device == 0 ? std::string("SDL: ") + sdl_.GetError() : "SDL: the input reports no usable format";
       close();
       return false;
     }
-    format.rate = have_.freq;
-    format.channels = have_.channels;
-    format.period = have_.samples;
+    format.rate = sdl_.have.freq;
+    format.channels = sdl_.have.channels;
+    format.period = sdl_.have.samples;
     format.bits = 32;
     return true;
   }
 
-  bool start(std::string &why) override {
-    if (device_ == 0) {
-      why = "SDL: no input is open";
-      return false;
-    }
-    sdl_.PauseAudioDevice(device_, 0);
-    return true;
-  }
-
-  void stop() override {
-    if (device_ != 0) sdl_.PauseAudioDevice(device_, 1);
-  }
-
-  void close() override {
-    if (device_ != 0) sdl_.CloseAudioDevice(device_);
-    device_ = 0;
-    sdl_.down();
-  }
+  bool start(std::string &why) override { return sdl_.resume(why); }
+  void stop() override { sdl_.pause(); }
+  void close() override { sdl_.shut(); }
 
  private:
   static void SDLCALL callback(void *self, Uint8 *stream, int len) {
     SdlCapture &d = *static_cast<SdlCapture *>(self);
-    const unsigned channels = d.have_.channels;
+    const unsigned channels = d.sdl_.have.channels;
     d.feed_->take(reinterpret_cast<const float *>(stream), static_cast<unsigned>(len) / (channels * sizeof(float)),
                   channels);
   }
 
-  SdlLibrary sdl_;
-  SDL_AudioDeviceID device_ = 0;
-  SDL_AudioSpec have_{};
+  SdlAudio sdl_;
   CaptureFeed *feed_ = nullptr;
 };
 

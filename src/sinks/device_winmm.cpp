@@ -33,6 +33,18 @@ constexpr int kUsualRate = 44100;
 // is never asked for, the usual one is.
 constexpr int kHighestRate = 384000;
 
+// 16-bit stereo PCM at a rate: what both directions ask for.
+WAVEFORMATEX Pcm16(int rate) {
+  WAVEFORMATEX f{};
+  f.wFormatTag = WAVE_FORMAT_PCM;
+  f.nChannels = kChannels;
+  f.nSamplesPerSec = static_cast<DWORD>(rate);
+  f.wBitsPerSample = 16;
+  f.nBlockAlign = kChannels * sizeof(int16_t);
+  f.nAvgBytesPerSec = f.nSamplesPerSec * f.nBlockAlign;
+  return f;
+}
+
 std::string describe(const char *call, MMRESULT r) {
   char number[64];
   std::snprintf(number, sizeof number, "%s error %u", call, static_cast<unsigned>(r));
@@ -116,13 +128,7 @@ class WinmmDevice final : public SoundDevice {
 
  private:
   MMRESULT open_at(int rate) {
-    WAVEFORMATEX f{};
-    f.wFormatTag = WAVE_FORMAT_PCM;
-    f.nChannels = kChannels;
-    f.nSamplesPerSec = static_cast<DWORD>(rate);
-    f.wBitsPerSample = 16;
-    f.nBlockAlign = kChannels * sizeof(int16_t);
-    f.nAvgBytesPerSec = f.nSamplesPerSec * f.nBlockAlign;
+    const WAVEFORMATEX f = Pcm16(rate);
     const MMRESULT r = waveOutOpen(&wave_, WAVE_MAPPER, &f, reinterpret_cast<DWORD_PTR>(event_), 0, CALLBACK_EVENT);
     if (r != MMSYSERR_NOERROR) wave_ = nullptr;
     rate_ = rate;
@@ -263,13 +269,7 @@ class WinmmCapture final : public CaptureDevice {
 
  private:
   MMRESULT open_at(int rate) {
-    WAVEFORMATEX f{};
-    f.wFormatTag = WAVE_FORMAT_PCM;
-    f.nChannels = kChannels;
-    f.nSamplesPerSec = static_cast<DWORD>(rate);
-    f.wBitsPerSample = 16;
-    f.nBlockAlign = kChannels * sizeof(int16_t);
-    f.nAvgBytesPerSec = f.nSamplesPerSec * f.nBlockAlign;
+    const WAVEFORMATEX f = Pcm16(rate);
     const MMRESULT r = waveInOpen(&wave_, WAVE_MAPPER, &f, reinterpret_cast<DWORD_PTR>(event_), 0, CALLBACK_EVENT);
     if (r != MMSYSERR_NOERROR) wave_ = nullptr;
     rate_ = rate;

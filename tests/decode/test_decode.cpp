@@ -46,12 +46,13 @@ struct Source {
   unsigned pause;
   Bytes data;
 };
-// Headers and data at ROM speed, a block of one byte and its checksum, a
-// turbo block, a CPC block and a long, fast turbo block at the very end.
+// Headers and data at ROM speed (one with no pause after it), a block of
+// one byte and its checksum, a turbo block, a CPC block and a long, fast
+// turbo block at the very end.
 const std::vector<Source> &sources() {
   static const std::vector<Source> s = {
       {true, {}, 1000, spectrum_header(3, "decoded", 300, 32768, 32768)},
-      {true, {}, 700, data_block(0xFF, random_bytes(300, 1))},
+      {true, {}, 0, data_block(0xFF, random_bytes(300, 1))},  // the next block follows at once
       {true, {}, 600, data_block(0xFF, {})},
       {false, {1800, 500, 560, 600, 1200, 1500}, 800, data_block(0x55, random_bytes(400, 2))},
       {false, {1400, 700, 700, 700, 1400, 4096}, 900, cpc_block(random_bytes(256, 3))},
@@ -68,7 +69,7 @@ std::string source_tape(const harness::TempDir &dir) {
 }
 
 std::vector<float> samples_of(const std::string &path, int &rate) {
-  decode::SoundReader in(path, *format::KindOf({}, "x.wav"));
+  decode::SoundReader in(path, format::Kind::wav);
   rate = in.rate();
   std::vector<float> all(in.frames()), other(in.frames());
   all.resize(in.read(all.data(), other.data(), all.size()));
@@ -166,6 +167,9 @@ TEST(Decode, TheListingShowsWhereEachBlockBeginsAndItsChecksum) {
   EXPECT_NE(r.out.find("\n  2  0:06.0 good:    "), std::string::npos) << r.out;
   const harness::Result info = harness::run_here({dir.file("s.wav"), "-info"});
   EXPECT_NE(info.out.find("In the recording at 0:06.0; checksum good\n"), std::string::npos) << info.out;
+  // A conversion plays the decoded tape.
+  const harness::Result au = harness::run_here({dir.file("s.wav"), dir.file("again.au")});
+  EXPECT_NE(au.out.find("Creating .au file using 44100 Hz frequency.\n\nBlock   1:      Bytes : decoded "), std::string::npos) << au.out;
 }
 
 struct Deck {
@@ -206,6 +210,51 @@ TEST(Decode, ThroughASimulatedCassetteBlocksComeBackAndNoneIsFalselyGood) {
       recovered.insert(k);
     }
     EXPECT_GE(static_cast<int>(recovered.size()), d.floor);
+  }
+}
+
+// The checks against known answers: CRC-16 (0x1021, from 0xFFFF) of
+// "123456789" is 0x29B1, stored complemented; an XOR sum.
+TEST(Decode, ChecksumsOfTheFormats) {
+  const std::string nine = "123456789";
+  EXPECT_EQ(decode::CpcCrc(format::Bytes(reinterpret_cast<const uint8_t *>(nine.data()), 9)), 0xD64E);
+  const Bytes block = cpc_block(random_bytes(256, 8));
+  EXPECT_TRUE(decode::CpcGood(block));
+  for (size_t at : {1ul, 200ul, 257ul, 258ul}) {
+    Bytes bad = block;
+    bad[at] ^= 0x10;
+    EXPECT_FALSE(decode::CpcGood(bad)) << at;
+  }
+  EXPECT_TRUE(decode::XorGood(Bytes{0x00, 0x12, 0x34, 0x26}));
+  EXPECT_FALSE(decode::XorGood(Bytes{0x00, 0x12, 0x34, 0x27}));
+  EXPECT_FALSE(decode::XorGood(Bytes{0x00}));
+}
+
+// Sample values of the codings the other tests do not write: AU mu-law,
+// 8-bit signed, 16-bit and float, most significant byte first; VOC 8-bit.
+TEST(Decode, SampleCodings) {
+  auto au = [](unsigned coding, const std::string &data) {
+    std::string h = ".snd";
+    for (uint32_t v : {24u, static_cast<uint32_t>(data.size()), coding, 8000u, 1u})
+      for (int i = 3; i >= 0; i--) h.push_back(static_cast<char>(v >> (8 * i)));
+    return h + data;
+  };
+  const std::string voc = std::string("Creative Voice File\x1A\x1A\0\x0A\x01\x29\x11", 26) + std::string("\x01\x04\0\0\x83\0\xC0\x40\0", 9);
+  const std::tuple<std::string, format::Kind, std::vector<float>> cases[] = {
+      {au(1, std::string("\xFF\x80\x00\x7F", 4)), format::Kind::au, {0, 32124 / 32768.0f, -32124 / 32768.0f, -0.0f}},
+      {au(2, "\x40\xC0"), format::Kind::au, {0.5f, -0.5f}},
+      {au(3, std::string("\x40\x00\xE0\x00", 4)), format::Kind::au, {0.5f, -0.25f}},
+      {au(6, std::string("\x3E\x80\x00\x00", 4)), format::Kind::au, {0.25f}},
+      {voc, format::Kind::voc, {0.5f, -0.5f}},
+  };
+  harness::TempDir dir;
+  for (const auto &[bytes, kind, want] : cases) {
+    std::ofstream(dir.file("s"), std::ios::binary) << bytes;
+    decode::SoundReader in(dir.file("s"), kind);
+    EXPECT_EQ(in.rate(), 8000);
+    std::vector<float> got(8);
+    got.resize(in.read(got.data(), nullptr, got.size()));
+    EXPECT_EQ(got, want) << bytes.size();
   }
 }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <cstdint>
 #include <fstream>
 #include <string>
@@ -35,22 +36,22 @@ struct Noise {
     s ^= s << 13, s ^= s >> 7, s ^= s << 17;
     return (static_cast<double>(s >> 11) + 0.5) / 9007199254740992.0;
   }
-  double gauss() { return std::sqrt(-2 * std::log(uniform())) * std::cos(2 * M_PI * uniform()); }
+  double gauss() { return std::sqrt(-2 * std::log(uniform())) * std::cos(2 * std::numbers::pi * uniform()); }
 };
 
 inline std::vector<float> play(const std::vector<float> &in, int rate, const Damage &d) {
   std::vector<float> out;
   const double dt = 1.0 / rate;
   double pos = 0, t = 0, lp1 = 0, lp2 = 0, hp = 0, prev = 0;
-  const double a_lp = d.treble_hz > 0 ? 1 - std::exp(-2 * M_PI * d.treble_hz * dt) : 1;
-  const double a_hp = std::exp(-2 * M_PI * d.ac_hz * dt);
+  const double a_lp = d.treble_hz > 0 ? 1 - std::exp(-2 * std::numbers::pi * d.treble_hz * dt) : 1;
+  const double a_hp = std::exp(-2 * std::numbers::pi * d.ac_hz * dt);
   while (pos + 1 < static_cast<double>(in.size())) {
     const size_t i = static_cast<size_t>(pos);
     const double x = in[i] + (pos - static_cast<double>(i)) * (in[i + 1] - in[i]);
     lp1 += a_lp * (x - lp1), lp2 += a_lp * (lp1 - lp2);
     hp = a_hp * (hp + lp2 - prev), prev = lp2;
     out.push_back(static_cast<float>(d.ac_hz > 0 ? hp : lp2));
-    pos += (1 + d.speed) * (1 + d.wow * std::sin(2 * M_PI * 0.7 * t) + d.wow / 3 * std::sin(2 * M_PI * 9 * t));
+    pos += (1 + d.speed) * (1 + d.wow * std::sin(2 * std::numbers::pi * 0.7 * t) + d.wow / 3 * std::sin(2 * std::numbers::pi * 9 * t));
     t += dt;
   }
   double power = 0;
