@@ -71,7 +71,8 @@ TEST(Pzx, PulsesDataAndPausesAsTheBlocksSpellThem) {
   EXPECT_EQ(h.items, want);
   EXPECT_TRUE(std::holds_alternative<format::Stop48k>(h.tape.at(4).block));
   EXPECT_TRUE(std::holds_alternative<format::StopTape>(h.tape.at(5).block));
-  const auto &head = std::get<format::TapeText>(h.tape.at(0).block);
+  const format::IndexedBlock first = h.tape.at(0);
+  const auto &head = std::get<format::TapeText>(first.block);
   EXPECT_EQ(head.fields, (decltype(head.fields){{"Title", "T"}, {"Author", "Me"}}));
 }
 
