@@ -85,6 +85,14 @@ struct ReadOptions {
 
 class Tape {
  public:
+  // Moved, never copied: the blocks of a tape read by a reader hold views of
+  // its image, which a move keeps and a copy would leave behind.
+  Tape() = default;
+  Tape(Tape &&) = default;
+  Tape &operator=(Tape &&) = default;
+  Tape(const Tape &) = delete;
+  Tape &operator=(const Tape &) = delete;
+
   // Indexes the blocks of an image (the whole file, header included): TZX
   // blocks; TAP blocks, each a standard-speed block with a pause of 1000 ms;
   // or a CSW file's one recording.

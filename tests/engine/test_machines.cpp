@@ -71,8 +71,11 @@ TEST(Pzx, PulsesDataAndPausesAsTheBlocksSpellThem) {
   EXPECT_EQ(h.items, want);
   EXPECT_TRUE(std::holds_alternative<format::Stop48k>(h.tape.at(4).block));
   EXPECT_TRUE(std::holds_alternative<format::StopTape>(h.tape.at(5).block));
-  const auto &head = std::get<format::TapeText>(h.tape.at(0).block);
+  const format::IndexedBlock first = h.tape.at(0);
+  const auto &head = std::get<format::TapeText>(first.block);
   EXPECT_EQ(head.fields, (decltype(head.fields){{"Title", "T"}, {"Author", "Me"}}));
+  EXPECT_EQ(h.tape.about(), "PZX file revision 1.0");
+  EXPECT_TRUE(h.tape.problems().empty());
 }
 
 TEST(Pzx, DamageIsWarnedAndAVersionNeverDefinedRefused) {
@@ -269,6 +272,10 @@ TEST(Uef, GzipThatDoesNotInflateOrInflatesWithoutEndIsRefused) {
   EXPECT_THROW(hear(format::Kind::uef, bad), format::Failure);
   EXPECT_THROW(hear(format::Kind::uef, gzip(Bytes(65u << 20, 0))), format::Failure);
   EXPECT_THROW(hear(format::Kind::uef, Bytes{'U', 'E', 'F'}), format::Failure);
+  Bytes cut = uef({{0x0110, {1, 0}}, {0x0100, {1, 2, 3}}});
+  cut.pop_back();  // the last chunk ends past the file's end: left out
+  EXPECT_TRUE(hear(format::Kind::uef, cut).tape.truncated());
+  EXPECT_EQ(hear(format::Kind::uef, cut).tape.size(), 1);
 }
 
 TEST(Inputs, EachFormatIsKnownByItsContentOrName) {
