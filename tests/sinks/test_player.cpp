@@ -6,6 +6,8 @@
 #include <atomic>
 #include <thread>
 
+#include "format/failure.hpp"
+#include "sinks/line_in.hpp"
 #include "sinks/live.hpp"
 
 namespace {
@@ -78,6 +80,65 @@ TEST(Player, ASlowDeviceIsNoStalledOne) {
   done = true;
   player.join();
   out.abandon();
+}
+
+// A line input the test speaks into: `channels` channels at 8000 Hz, or
+// none that opens.
+struct TestInput final : sinks::CaptureDevice {
+  unsigned channels = 2;
+  bool opens = true;
+  sinks::CaptureFeed *feed = nullptr;
+  bool open(int, sinks::CaptureFeed &f, DeviceSpec &format, std::string &why) override {
+    feed = &f, format = {8000, channels, 256, 32}, why = "no line here";
+    return opens;
+  }
+  bool start(std::string &) override { return true; }
+  void stop() override {}
+  void close() override {}
+};
+
+TEST(LineInput, FramesComeAsPlanesAndWhatTheRingCannotHoldIsLostOldestFirst) {
+  for (unsigned channels : {1u, 2u}) {
+    auto owned = std::make_unique<TestInput>();
+    TestInput &device = *owned;
+    device.channels = channels;
+    sinks::LineInput in(std::move(owned));
+    ASSERT_EQ(in.begin(44100), 8000);
+    EXPECT_EQ(in.channels(), static_cast<int>(channels));
+    const float frames[] = {1, 2, 3, 4, 5, 6};
+    device.feed->take(frames, 6 / channels, channels);
+    float a[8], b[8];
+    ASSERT_EQ(in.read(a, b, 8, 0), 6 / channels);
+    EXPECT_EQ(std::vector<float>(a, a + 2), (channels == 2 ? std::vector<float>{1, 3} : std::vector<float>{1, 2}));
+    EXPECT_EQ(std::vector<float>(b, b + 2), (channels == 2 ? std::vector<float>{2, 4} : std::vector<float>{1, 2}));
+    EXPECT_EQ(in.read(a, b, 8, 10), 0u);  // nothing more came
+  }
+  // The ring holds 4 s at 8000 Hz; the reader keeps a device's period (1024
+  // frames at least) clear of it: of 40000 frames the first 9024 are lost.
+  auto owned = std::make_unique<TestInput>();
+  TestInput &device = *owned;
+  sinks::LineInput in(std::move(owned));
+  in.begin(8000);
+  std::vector<float> many(80000);
+  for (size_t i = 0; i < many.size(); i++) many[i] = static_cast<float>(i / 2);
+  device.feed->take(many.data(), 40000, 2);
+  float a[1], b[1];
+  ASSERT_EQ(in.read(a, b, 1, 0), 1u);
+  EXPECT_EQ(a[0], 9024.0f);
+  EXPECT_EQ(in.lost(), 9024u);
+}
+
+TEST(LineInput, NoInputSaysWhy) {
+  auto owned = std::make_unique<TestInput>();
+  owned->opens = false;
+  char *text = nullptr;
+  size_t size = 0;
+  FILE *messages = open_memstream(&text, &size);
+  sinks::LineInput in(std::move(owned), messages);
+  EXPECT_THROW(in.begin(44100), format::Failure);
+  std::fclose(messages);
+  EXPECT_EQ(std::string(text, size), "no line here\n");
+  std::free(text);
 }
 
 }  // namespace

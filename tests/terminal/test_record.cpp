@@ -3,6 +3,7 @@
 // little faster than real time.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "format/tape.hpp"
@@ -15,18 +16,19 @@ namespace {
 using terminal_run::AtTerminal, terminal_run::same;
 
 // The tape, its sound as the line input hears it (32-bit float stereo, a
-// second of silence after; through a cassette deck if asked), the same as a
-// WAV file, and the files recorded.
+// second of silence after; through a cassette deck if asked; on the left
+// channel alone if asked), the same as a WAV file, and the files recorded.
 struct Line : device::Tape {
   std::string heard = dir.file("heard.raw"), wav = dir.file("heard.wav");
-  explicit Line(const cassette::Damage *deck = nullptr) : device::Tape(tzx::Tzx()) {
+  explicit Line(const cassette::Damage *deck = nullptr, bool left_only = false) : device::Tape(tzx::Tzx()) {
     std::filesystem::copy_file(REELWRIGHT_SOURCE_DIR "/examples/demo.tzx", tape,
                                std::filesystem::copy_options::overwrite_existing);
     std::vector<float> sound;
     for (char c : conversion() + std::string(44100, '\0')) sound.push_back(static_cast<int8_t>(c) / 128.0f);
     if (deck) sound = cassette::play(sound, 44100, *deck);
     std::string raw;
-    for (float f : sound) raw.append(reinterpret_cast<const char *>(&f), 4).append(reinterpret_cast<const char *>(&f), 4);
+    const float none = 0;
+    for (float f : sound) raw.append(reinterpret_cast<const char *>(&f), 4).append(reinterpret_cast<const char *>(left_only ? &none : &f), 4);
     std::ofstream(heard, std::ios::binary) << raw;
     cassette::write_wav(wav, {sound}, 44100, 32, true, false);
   }
@@ -92,13 +94,21 @@ TEST(Record, EveryWayOutLeavesAValidTapeOfTheBlocksFinished) {
   }
 }
 
-TEST(Record, ARawRecordingAndNoInput) {
-  Line line;
-  AtTerminal t({"-rec", "-16", line.dir.file("rec.wav")}, line.env());
-  ASSERT_TRUE(t.wait_for("  4  0:15.", 30)) << t.screen;
-  t.type("q");
-  ASSERT_EQ(t.end(), 0) << t.screen;
-  // 16-bit stereo samples of what was heard, from the first on.
+TEST(Record, RawRecordingsAndNoInput) {
+  // The tape on the left channel, silence on the right: the left is decoded.
+  Line line(nullptr, true);
+  for (const std::vector<std::string> &args : {std::vector<std::string>{"-rec", "-16", line.dir.file("rec.wav")},
+                                                {"-rec", line.dir.file("rec.csw")}, {"-rec", line.dir.file("rec.voc")}}) {
+    AtTerminal t(args, line.env());
+    ASSERT_TRUE(t.wait_for("  4  0:15.", 30)) << t.screen;
+    t.type("q");
+    ASSERT_EQ(t.end(), 0) << t.screen;
+  }
+  // The CSW file is the square wave of the tape.
+  ASSERT_EQ(harness::run_here({"-tzx", line.dir.file("rec.csw"), line.dir.file("csw.tzx")}).status, 0);
+  ASSERT_EQ(harness::run_here({"-tzx", line.wav, line.dir.file("dec.tzx")}).status, 0);
+  EXPECT_EQ(device::blocks(line.dir.file("csw.tzx")), device::blocks(line.dir.file("dec.tzx")));
+  // 16-bit samples of what was heard on each channel, from the first on.
   const std::string wav = harness::read_file(line.dir.file("rec.wav")), heard = harness::read_file(line.heard);
   ASSERT_GT(wav.size(), 44 + 4 * 44100 * 17u);  // up to the last block, 17.5 s
   EXPECT_EQ(wav.substr(0, 4), "RIFF");
@@ -107,6 +117,21 @@ TEST(Record, ARawRecordingAndNoInput) {
     int16_t s;
     std::memcpy(&f, &heard[4 * i], 4), std::memcpy(&s, &wav[44 + 2 * i], 2);
     ASSERT_EQ(s, static_cast<int16_t>(f * 32768)) << i;
+  }
+  // The VOC file: a block of type 9 (44100 Hz, 8 bits, 2 channels), blocks
+  // of type 2 of its 8-bit samples, a terminator.
+  const std::string voc = harness::read_file(line.dir.file("rec.voc"));
+  ASSERT_EQ(voc.substr(26, 12), std::string("\x09\x0C\x00\x00\x44\xAC\x00\x00\x08\x02\x00\x00", 12));
+  std::string samples;
+  size_t at = 42;
+  for (; at + 4 <= voc.size() && voc[at] == 2; at += 4 + (uint8_t(voc[at + 1]) | uint8_t(voc[at + 2]) << 8 | uint8_t(voc[at + 3]) << 16))
+    samples += voc.substr(at + 4, uint8_t(voc[at + 1]) | uint8_t(voc[at + 2]) << 8 | uint8_t(voc[at + 3]) << 16);
+  EXPECT_EQ(at + 1, voc.size());
+  ASSERT_GT(samples.size(), 2 * 44100 * 17u);
+  for (size_t i = 0; i < 2 * 44100 * 17; i += 997) {
+    float f;
+    std::memcpy(&f, &heard[4 * i], 4);
+    ASSERT_EQ(uint8_t(samples[i]), std::lround(f * 127) + 128) << i;
   }
   // No input device: a clear error, and no file.
   const harness::Result r = harness::run({"-rec", line.dir.file("none.tzx")}, {.env = {"SDL_AUDIODRIVER=none"}});
