@@ -2,7 +2,6 @@
 // played as the TZX blocks they stand for, and damaged.
 #include <gtest/gtest.h>
 
-#include "format/tape.hpp"
 #include "support/harness.hpp"
 #include "support/tzx.hpp"
 
@@ -15,22 +14,6 @@ std::pair<std::string, std::string> convert(const std::string &dir, const std::s
   harness::Result r = harness::run_here({"-au", dir + "/" + name, dir + "/out.au"});
   const size_t first = r.out.find("Block   1:");
   return {first == std::string::npos ? r.out : r.out.substr(first), harness::read_file(dir + "/out.au")};
-}
-
-TEST(Inputs, KindsByContentAndName) {
-  const Bytes sound = tap({{0, 1}, {0xFF, 2, 3}}), cut(sound.begin(), sound.end() - 1);
-  const struct {
-    Bytes bytes;
-    std::string name;
-    int kind;  // -1: none
-  } rows[] = {
-      {tzx::Tzx().bytes, "t.tap", 0}, {csw(1, 0, {5}), "t.bin", 2}, {sound, "t.bin", 1}, {cut, "t.bin", -1},
-      {cut, "t.TAP", 1},              {Bytes{1, 0, 7}, "t", -1},      {{}, "t.tap", -1},
-  };
-  for (const auto &r : rows) {
-    auto kind = format::KindOf(r.bytes, r.name);
-    EXPECT_EQ(kind ? static_cast<int>(*kind) : -1, r.kind) << r.name;
-  }
 }
 
 TEST(Inputs, ATapPlaysAsTheTzxOfItsBlocks) {

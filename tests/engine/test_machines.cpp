@@ -22,13 +22,8 @@ struct Heard {
 // Every block of an image read as `kind`, played from the low level.
 Heard hear(format::Kind kind, const Bytes &image, const std::string &name = "t", bool msx_2400 = false) {
   format::Tape t = format::Tape::Read(kind, image, {name, msx_2400});
-  Played out;
-  engine::TimeBase time(44100);
-  engine::PulseStream s(out, time);
-  std::string problems;
-  for (int i = 0; i < t.size(); i++) problems += engine::Play(t.at(i).block, s);
-  s.flush();
-  return {out.items, problems, std::move(t)};
+  Played out = tape(t, L, false, 44100);
+  return {out.items, out.problems, std::move(t)};
 }
 
 // Runs of pulses: consecutive T-state items of one level pattern whose
@@ -294,9 +289,17 @@ TEST(Inputs, EachFormatIsKnownByItsContentOrName) {
       {{1}, "a.p81", format::Kind::zx81},
       {{1}, "a.o", format::Kind::zx81},
       {{2, 0, 1, 2}, "a.o.bin", format::Kind::tap},
+      // A TZX named .tap is a TZX; a TAP by its sound chain of lengths, or
+      // by its name; a CSW by its signature.
+      {tzx::Tzx().bytes, "t.tap", format::Kind::tzx},
+      {tzx::tap({{0, 1}, {0xFF, 2, 3}}), "t.bin", format::Kind::tap},
+      {{0, 1, 2}, "t.TAP", format::Kind::tap},
+      {tzx::csw(1, 0, {5}), "t.bin", format::Kind::csw},
   };
   for (const auto &r : rows) EXPECT_EQ(format::KindOf(r.start, r.name), r.kind) << r.name;
-  EXPECT_FALSE(format::KindOf(Bytes{1, 2, 3}, "a.po").has_value());
+  for (const Bytes &none : {Bytes{1, 2, 3}, Bytes{4, 0, 1, 2, 3}, Bytes{}})  // a chain cut short, a name of none
+    EXPECT_FALSE(format::KindOf(none, "a.po").has_value());
+  EXPECT_FALSE(format::KindOf({}, "t.tap").has_value());
 }
 
 }  // namespace

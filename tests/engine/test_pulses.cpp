@@ -42,14 +42,9 @@ TEST(Pulses, FlagBytesBelow128GetTheLongPilotInTzxAndTap) {
     tzx::Tzx t;
     t.standard(0, {r.flag, 1, 2});
     EXPECT_EQ(play(t).front(), T(2168, r.pilot, L)) << "TZX flag " << int(r.flag);
-    const format::Tape tap = format::Tape::FromTap(tzx::tap({{r.flag, 1, 2}}));
-    Played out;
-    engine::TimeBase time(44100);
-    engine::PulseStream s(out, time);
-    engine::Play(tap.at(0).block, s);
-    s.flush();
-    ASSERT_FALSE(out.items.empty());
-    EXPECT_EQ(out.items.front(), T(2168, r.pilot, L)) << "TAP flag " << int(r.flag);
+    const Played tap = tape(format::Tape::FromTap(tzx::tap({{r.flag, 1, 2}})), L, false, 44100);
+    ASSERT_FALSE(tap.items.empty());
+    EXPECT_EQ(tap.items.front(), T(2168, r.pilot, L)) << "TAP flag " << int(r.flag);
   }
 }
 

@@ -47,8 +47,7 @@ struct Played : engine::PulseConsumer, engine::SampleOutput {
 
 // Every block of the tape, played from `start` at `rate`: as pulses, or
 // rendered to samples.
-inline Played tape(const tzx::Tzx &t, Level start, bool render, int rate, engine::Timing timing = {}) {
-  format::Tape tape = format::Tape::FromTzx(t.bytes);
+inline Played tape(const format::Tape &tape, Level start, bool render, int rate, engine::Timing timing = {}) {
   Played out;
   engine::TimeBase time(rate, timing);
   engine::Resampler r(out, time);
@@ -58,6 +57,10 @@ inline Played tape(const tzx::Tzx &t, Level start, bool render, int rate, engine
   s.flush();
   r.flush();
   return out;
+}
+
+inline Played tape(const tzx::Tzx &t, Level start, bool render, int rate, engine::Timing timing = {}) {
+  return tape(format::Tape::FromTzx(t.bytes), start, render, rate, timing);
 }
 
 // The samples of pulses at `rate`, as `out` takes them.
