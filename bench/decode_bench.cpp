@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -66,7 +67,7 @@ int recovered(const std::string &tzx, const std::vector<Bytes> &want) {
     if (const auto *s = std::get_if<format::StandardData>(&b)) d = s->data;
     else if (const auto *t = std::get_if<format::TurboData>(&b)) d = t->data;
     size_t k = 0;
-    while (k < want.size() && !std::ranges::equal(d, want[k])) k++;
+    while (k < want.size() && !std::equal(d.begin(), d.end(), want[k].begin(), want[k].end())) k++;
     if (k < want.size()) got.insert(k);
   }
   return static_cast<int>(got.size());
@@ -182,7 +183,7 @@ int main(int argc, char **argv) {
         format::Bytes d = std::holds_alternative<format::StandardData>(b) ? std::get<format::StandardData>(b).data
                                                                           : std::get<format::TurboData>(b).data;
         size_t k = 0;
-        while (k < want.size() && !std::ranges::equal(d, want[k])) k++;
+        while (k < want.size() && !std::equal(d.begin(), d.end(), want[k].begin(), want[k].end())) k++;
         k < want.size() ? (void)got.insert(k) : (void)false_good++;
       }
       good = static_cast<int>(got.size());

@@ -5,6 +5,8 @@
 // bytes; damaged sound files end with a clear error and no file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "decode/recording.hpp"
 #include "decode/sound.hpp"
 #include "format/failure.hpp"
@@ -99,7 +101,7 @@ void expect_same(const std::string &tzx_path, double rate) {
     const Source &s = sources()[i];
     const format::IndexedBlock b = tape.at(static_cast<int>(i) + 1);
     const format::Bytes got = data_of(b.block);
-    EXPECT_TRUE(std::ranges::equal(got, s.data)) << got.size() << " bytes";
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), s.data.begin(), s.data.end())) << got.size() << " bytes";
     const uint16_t pause = s.standard ? std::get<format::StandardData>(b.block).pause : std::get<format::TurboData>(b.block).pause;
     if (i + 1 < sources().size()) {
       EXPECT_NEAR(pause, s.pause, 0.02 * s.pause);
@@ -212,7 +214,7 @@ TEST(Decode, ThroughASimulatedCassetteBlocksComeBackAndNoneIsFalselyGood) {
       if (t.where[static_cast<size_t>(i)].check != decode::Check::good) continue;
       const format::Bytes got = data_of(tape.at(i).block);
       size_t k = 0;
-      while (k < sources().size() && !std::ranges::equal(got, sources()[k].data)) k++;
+      while (k < sources().size() && !std::equal(got.begin(), got.end(), sources()[k].data.begin(), sources()[k].data.end())) k++;
       EXPECT_LT(k, sources().size()) << "block " << i + 1 << " is marked good and is none of the tape's";
       recovered.insert(k);
     }
