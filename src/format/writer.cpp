@@ -50,12 +50,6 @@ Image EncodeTurbo(const TurboData &t) {
   return b;
 }
 
-Image EncodePause(uint16_t ms) {
-  Image b{static_cast<uint8_t>(Id::pause)};
-  put(b, ms, 2);
-  return b;
-}
-
 void AppendRle(Image &to, uint32_t samples) {
   if (samples > 0 && samples < 256) return to.push_back(static_cast<uint8_t>(samples));
   to.push_back(0);

@@ -21,7 +21,6 @@ Image TzxHeader();
 Image EncodeText(const std::string &text);                 // 0x30
 Image EncodeStandard(uint16_t pause, Bytes data);          // 0x10
 Image EncodeTurbo(const TurboData &t);                     // 0x11, t.data as its bytes
-Image EncodePause(uint16_t ms);                            // 0x20
 // 0x18 of RLE pulses, each a count of samples at `rate` Hz.
 Image EncodeCsw(uint16_t pause, uint32_t rate, const std::vector<uint32_t> &pulses);
 

@@ -97,7 +97,8 @@ TEST(Record, RawRecordingsAndNoInput) {
   // The tape on the left channel, silence on the right: the left is decoded.
   Line line(nullptr, true);
   for (const std::vector<std::string> &args : {std::vector<std::string>{"-rec", "-16", line.dir.file("rec.wav")},
-                                                {"-rec", line.dir.file("rec.csw")}, {"-rec", line.dir.file("rec.voc")}}) {
+                                                {"-rec", line.dir.file("rec.csw")}, {"-rec", line.dir.file("rec.voc")},
+                                                {"-rec", "-16", line.dir.file("rec.au")}}) {
     AtTerminal t(args, line.env());
     ASSERT_TRUE(t.wait_for("  4  0:15.", 30)) << t.screen;
     t.type("q");
@@ -123,6 +124,8 @@ TEST(Record, RawRecordingsAndNoInput) {
             std::string("\x09\x0C\x00\x00\x44\xAC\x00\x00\x08\x02\x00\x00", 12));
   ASSERT_EQ(harness::run_here({"-tzx", line.dir.file("rec.voc"), line.dir.file("voc.tzx")}).status, 0);
   EXPECT_EQ(device::blocks(line.dir.file("voc.tzx")), device::blocks(line.dir.file("dec.tzx")));
+  // The AU file: 16-bit linear samples (coding 3), 44100 Hz, 2 channels.
+  EXPECT_EQ(harness::read_file(line.dir.file("rec.au")).substr(12, 12), std::string("\0\0\0\3\0\0\xAC\x44\0\0\0\2", 12));
   // No input device: a clear error, and no file.
   const harness::Result r = harness::run({"-rec", line.dir.file("none.tzx")}, {.env = {"SDL_AUDIODRIVER=none"}});
   EXPECT_EQ(r.status, 1);
