@@ -11,6 +11,13 @@ namespace decode {
 #ifdef REELWRIGHT_FLAC
 
 struct FlacReader::State {
+  State() = default;
+  State(const State &) = delete;
+  State &operator=(const State &) = delete;
+  // The decoder goes with the state, also when the reader's constructor fails.
+  ~State() {
+    if (d) FLAC__stream_decoder_delete(d);
+  }
   FLAC__StreamDecoder *d = FLAC__stream_decoder_new();
   int rate = 0, channels = 0, bits = 0;
   uint64_t frames = 0;
@@ -47,9 +54,7 @@ FlacReader::FlacReader(const std::string &path) : s_(std::make_unique<State>()) 
     throw format::Failure("The FLAC file cannot be read: its header is damaged!");
 }
 
-FlacReader::~FlacReader() {
-  if (s_->d) FLAC__stream_decoder_delete(s_->d);
-}
+FlacReader::~FlacReader() = default;
 
 size_t FlacReader::read(float *a, float *b, size_t n) {
   State &s = *s_;
