@@ -1,8 +1,13 @@
-// A cassette deck simulated on samples, for the decoder's tests and its
-// benchmark: speed error, wow and flutter, treble loss, AC coupling, level,
-// DC offset, inversion, hiss and dropouts, all from fixed settings and a
-// fixed seed (the generator and the noise are this file's own, so every
-// machine makes the same sound). And a WAV writer of every sample format.
+// A recording chain simulated on samples, for the decoder's tests and its
+// benchmark. First the computer's own output as a sound card hears it
+// direct: the coupling capacitor's strong high-pass (each edge leaps to its
+// peak and sags back towards zero), peaks of one polarity higher than the
+// other's, a ring after each edge, now and then an edge that spikes higher.
+// Then a cassette deck: speed error, wow and flutter, treble loss, AC
+// coupling, level, DC offset, inversion, hiss and dropouts. All from fixed
+// settings and a fixed seed (the generator and the noise are this file's
+// own, so every machine makes the same sound). And a WAV writer of every
+// sample format.
 #pragma once
 
 #include <algorithm>
@@ -16,11 +21,17 @@
 namespace cassette {
 
 struct Damage {
+  // The computer's output.
+  double computer_hz = 0;  // one pole of high-pass there (0: none)
+  double peak_ratio = 1;   // the positive peaks against the negative ones
+  double ring = 0;         // a damped ring of 7 kHz after each edge, of this fraction of the step
+  int spikes = 0;          // edges in a hundred that peak half as high again
+  // The deck and the sound card.
   double speed = 0;       // fraction: 0.02 runs 2 % fast
   double wow = 0;         // fraction, peak: a slow wobble, and a fast flutter a third of it
   double treble_hz = 0;   // two poles of low-pass there (0: none)
   double ac_hz = 0;       // one pole of high-pass there
-  double level = 1;       // of the signal, full scale 1
+  double level = 1;       // of the signal, full scale 1: its RMS (its peaks, when it comes from the computer direct)
   double dc = 0;          // added, full scale 1
   bool invert = false;
   double snr_db = 200;    // of the signal's RMS to the hiss's
@@ -39,7 +50,31 @@ struct Noise {
   double gauss() { return std::sqrt(-2 * std::log(uniform())) * std::cos(2 * std::numbers::pi * uniform()); }
 };
 
-inline std::vector<float> play(const std::vector<float> &in, int rate, const Damage &d) {
+// The computer's output into a sound card: the square wave's edges
+// (spiked now and then), a ring after each, the coupling's high-pass, the
+// positive half scaled against the negative.
+inline std::vector<float> computer(const std::vector<float> &in, int rate, const Damage &d) {
+  std::vector<float> out(in.size());
+  Noise n(d.seed + 99);
+  const double a_hp = std::exp(-2 * std::numbers::pi * d.computer_hz / rate), w = 2 * std::numbers::pi * 7000 / rate;
+  const double rho = std::exp(-2 * std::numbers::pi * 2500.0 / rate);  // the ring dies in about two of its cycles
+  double hp = 0, prev = 0, r1 = 0, r2 = 0;
+  for (size_t i = 0; i < in.size(); i++) {
+    const double step = i > 0 ? in[i] - in[i - 1] : 0;
+    double x = in[i];
+    if (step != 0 && n.uniform() * 100 < d.spikes) x += 0.5 * step;  // one sample over the edge
+    const double r = 2 * rho * std::cos(w) * r1 - rho * rho * r2 + d.ring * step;
+    r2 = r1, r1 = r;
+    hp = d.computer_hz > 0 ? a_hp * (hp + x - prev) : x, prev = x;
+    const double v = hp + r;
+    out[i] = static_cast<float>(v > 0 ? v * d.peak_ratio : v);
+  }
+  return out;
+}
+
+inline std::vector<float> play(const std::vector<float> &source, int rate, const Damage &d) {
+  const bool direct = d.computer_hz > 0 || d.peak_ratio != 1 || d.ring > 0 || d.spikes > 0;
+  const std::vector<float> &in = direct ? computer(source, rate, d) : source;
   std::vector<float> out;
   const double dt = 1.0 / rate;
   double pos = 0, t = 0, lp1 = 0, lp2 = 0, hp = 0, prev = 0;
@@ -54,9 +89,10 @@ inline std::vector<float> play(const std::vector<float> &in, int rate, const Dam
     pos += (1 + d.speed) * (1 + d.wow * std::sin(2 * std::numbers::pi * 0.7 * t) + d.wow / 3 * std::sin(2 * std::numbers::pi * 9 * t));
     t += dt;
   }
-  double power = 0;
-  for (float v : out) power += double(v) * v;
-  const double gain = d.level / std::sqrt(power / static_cast<double>(out.size()) + 1e-30);
+  // A deck's level is its signal's RMS; the computer's spiky sound is set by its peaks, at 0.9.
+  double power = 0, peak = 0;
+  for (float v : out) power += double(v) * v, peak = std::max(peak, std::fabs(double(v)));
+  const double gain = direct ? 0.9 * d.level / (peak + 1e-30) : d.level / std::sqrt(power / static_cast<double>(out.size()) + 1e-30);
   Noise n(d.seed);
   std::vector<size_t> drops;
   for (int k = 0; k < d.dropouts; k++) drops.push_back(static_cast<size_t>(n.uniform() * static_cast<double>(out.size())));
