@@ -5,6 +5,7 @@
 #include <numbers>
 #include <optional>
 
+#include "decode/edges.hpp"
 #include "format/ids.hpp"
 
 namespace decode {
@@ -28,15 +29,18 @@ struct Decision {
   size_t first = 2;        // pulses before the first bit (the sync pulses)
   double follow = 0.03;    // how fast the centres follow the tape's speed
   int half = -1;           // -1: a bit by its whole cycle; 0 or 1: by that half alone
+  bool lone = false;       // the first bit lost its first pulse to the sync: it is its second alone
 };
-constexpr Decision kDecisions[] = {{2, 0.03, -1}, {2, 0, -1}, {2, 0.15, -1}, {2, 0.03, 0},
-                                   {2, 0.03, 1},  {1, 0.03, -1}, {3, 0.03, -1}};
+constexpr Decision kDecisions[] = {{2, 0.03, -1}, {2, 0, -1},    {2, 0.15, -1},       {2, 0.03, 0},
+                                   {2, 0.03, 1},  {1, 0.03, -1}, {1, 0.03, -1, true}, {3, 0.03, -1}};
 
 struct Bits {
   std::vector<uint8_t> bytes;
   unsigned last_bits = 8;
   double bit0 = 0, bit1 = 0;  // mean pulse of each, T-states
-  size_t used = 0;            // pulses that made bits (from the first)
+  size_t used = 0;            // pulses that made the sync and the bits
+  size_t tail = 0;            // 1: the last bit is its first pulse alone
+  size_t unsure = 0;          // bits whose cycle lay near the middle between a 0's and a 1's
 };
 
 // The centres of the cycle lengths of 0 and 1 bits: the 10th and 90th
@@ -65,12 +69,15 @@ void Centres(const std::vector<float> &cycles, double pilot, double &c0, double 
   }
 }
 
-Bits Decide(const std::vector<float> &p, double pilot, const Decision &d) {
+Bits Decide(const std::vector<float> &data, double pilot, const Decision &d) {
   Bits b;
-  size_t pairs = p.size() > d.first ? (p.size() - d.first) / 2 : 0;
+  // The pulses of the bits: a lone first one counts twice.
+  std::vector<float> p(data.begin() + static_cast<long>(std::min(d.first, data.size())), data.end());
+  if (d.lone && !p.empty()) p.insert(p.begin(), p[0]);
+  size_t pairs = p.size() / 2;
   std::vector<float> cycles(pairs);
   for (size_t k = 0; k < pairs; k++) {
-    const float a = p[d.first + 2 * k], z = p[d.first + 2 * k + 1];
+    const float a = p[2 * k], z = p[2 * k + 1];
     cycles[k] = d.half < 0 ? a + z : 2 * (d.half == 0 ? a : z);
   }
   if (pairs == 0) return b;
@@ -84,16 +91,23 @@ Bits Decide(const std::vector<float> &p, double pilot, const Decision &d) {
   for (size_t k = 0; k < pairs; k++) {
     const double v = cycles[k];
     const int one = v > (c0 + c1) / 2;
-    sum[one] += p[d.first + 2 * k] + p[d.first + 2 * k + 1], n[one] += 2;
+    b.unsure += std::fabs(v - (c0 + c1) / 2) < 0.15 * (c1 - c0);
+    sum[one] += p[2 * k] + p[2 * k + 1], n[one] += 2;
     const double f = std::clamp(v / (one ? c1 : c0), 0.8, 1.25);
     c0 *= 1 + d.follow * (f - 1), c1 *= 1 + d.follow * (f - 1);
     byte = static_cast<uint8_t>(byte << 1 | one);
     if (++bit == 8) b.bytes.push_back(byte), bit = 0, byte = 0;
   }
+  // The recording may end before the last bit's closing edge: that bit by
+  // its first pulse alone, when it is the last of a byte.
+  if (bit == 7 && p.size() % 2 == 1 && pairs == p.size() / 2 && d.half < 0) {
+    const float v = 2 * p.back();
+    if (v < 1.6 * c1) byte = static_cast<uint8_t>(byte << 1 | (v > (c0 + c1) / 2)), bit = 0, b.bytes.push_back(byte), b.tail = 1;
+  }
   if (bit > 0) b.bytes.push_back(static_cast<uint8_t>(byte << (8 - bit))), b.last_bits = bit;
   b.bit0 = n[0] > 0 ? sum[0] / n[0] : (n[1] > 0 ? sum[1] / n[1] / 2 : 0);
   b.bit1 = n[1] > 0 ? sum[1] / n[1] : 2 * b.bit0;
-  b.used = 2 * pairs;
+  b.used = d.first + 2 * pairs - (d.lone && pairs > 0) + b.tail;
   return b;
 }
 
@@ -147,44 +161,6 @@ bool CpcGood(format::Bytes data) {
   return true;
 }
 
-// Sound to edges: each pulse (the time between two edges) in samples. The
-// signal's top and bottom follow its peaks at once and sink back towards it
-// slowly; the middle between them is the zero line, so an offset, a slow
-// drift or a level held through a pause moves no edge. An edge needs the
-// signal to pass a quarter of the amplitude beyond the middle (hiss near the
-// middle makes none), and is placed where it crossed the middle.
-struct Decoder::Edges {
-  explicit Edges(int rate)
-      : smooth(static_cast<float>(1 - std::exp(-2 * std::numbers::pi * std::min(9000.0, 0.4 * rate) / rate))),
-        fade(static_cast<float>(std::exp(-1.0 / (0.5 * rate)))), slow(static_cast<float>(std::exp(-1.0 / (5.0 * rate)))) {}
-
-  template <class F>
-  void run(const float *s, size_t n, F &&pulse) {
-    for (size_t i = 0; i < n; i++, at++) {
-      lp += smooth * (s[i] - lp);
-      hi = lp > hi ? lp : lp + (hi - lp) * fade;
-      lo = lp < lo ? lp : lp + (lo - lp) * fade;
-      // The louder signal of the last seconds keeps hiss in a pause from making edges.
-      loud = std::max(hi - lo, loud * slow);
-      const float y = lp - (hi + lo) / 2, h = std::max(0.125f * (hi - lo), floor * loud) + 1e-4f;
-      if ((prev < 0) != (y < 0)) cross = static_cast<double>(at) - 1 + prev / (prev - y);
-      prev = y;
-      if ((state <= 0 && y > h) || (state >= 0 && y < -h)) {
-        if (state != 0) pulse(cross - last);
-        last = cross;
-        state = y > 0 ? 1 : -1;
-      }
-    }
-  }
-
-  const float smooth, fade, slow;
-  float floor = 0.13f;  // of the louder signal, the least hysteresis
-  float lp = 0, prev = 0, hi = 0, lo = 0, loud = 0;
-  int state = 0;
-  double cross = 0, last = 0;
-  uint64_t at = 0;  // samples seen
-};
-
 // Edges to blocks.
 struct Decoder::Blocks {
   explicit Blocks(int rate) : rate(rate), tps(kTstates / rate) {}
@@ -203,32 +179,58 @@ struct Decoder::Blocks {
   void pulse(double samples) {
     const double t = samples * tps, start = now;
     now += samples;
-    if (in_data && data.size() == 1) {
-      // A short pulse in the pilot that was no sync (a dropout): the pilot goes on.
-      if (near(t, pilot, 0.15) && glitches < kGlitches) {
-        in_data = false, glitches++;
-        run.push_back(data[0]), run.push_back(static_cast<float>(t)), run_sum += t, run_n++;
-        return data.clear();
-      }
-      run.clear(), run_sum = 0, run_n = 0;
-    }
     if (in_data) {
       if (t <= end_limit && data.size() < kMaxPulses) return data.push_back(static_cast<float>(t));
       while (in_data) end_data();  // and a block found in its pulses
     }
     if (samples > kSilence * rate) return silence();
-    if (!run.empty()) {
-      const double avg = run_sum / static_cast<double>(run_n);
-      if (std::fabs(t - avg) <= 0.3 * avg && run.size() < kMaxPulses) {
-        run.push_back(static_cast<float>(t)), run_sum += t, run_n++;
+    tone(t, start);
+  }
+
+  // A pulse while no block's data is under way: of the tone being heard, or not.
+  void tone(double t, double start) {
+    if (run.empty()) return begin_run(t, start);
+    const double avg = run_sum / static_cast<double>(run_n);
+    if (odd > 0) {
+      const double first = odd;
+      odd = 0;
+      // Two pulses off the tone's length that make one cycle of it: a cycle
+      // of skewed duty (as the first ones of a tone can be), or one a
+      // dropout or a spike pulled apart. The tone goes on.
+      if (near(first + t, 2 * avg, 0.15) && run.size() + 2 <= kMaxPulses) {
+        run.push_back(static_cast<float>(first)), run.push_back(static_cast<float>(t));
+        run_sum += first + t, run_n += 2;
         return;
       }
+      // A shorter pulse after a pilot, and no cycle of it: the sync.
+      if (run_n >= kMinPilot && first < 0.85 * avg) {
+        begin_data(first, odd_start, avg);
+        return pulse_in_data(t);
+      }
       // A long pulse in a pilot (a dropout): kept, and the pilot goes on.
-      if (run_n >= kMinPilot && t > avg && glitches < kGlitches) return run.push_back(static_cast<float>(t)), void(glitches++);
-      if (run_n >= kMinPilot && t < 0.85 * avg) return begin_data(t, start, avg);
-      to_junk();
+      if (run_n >= kMinPilot && first > avg && glitches < kGlitches + run_n / 64) {
+        run.push_back(static_cast<float>(first)), glitches++;
+      } else {
+        to_junk();
+        begin_run(first, odd_start);
+        return tone(t, start);
+      }
     }
+    if (std::fabs(t - avg) <= 0.3 * avg && run.size() < kMaxPulses) {
+      run.push_back(static_cast<float>(t)), run_sum += t, run_n++;
+      return;
+    }
+    odd = t, odd_start = start;  // decided by the next pulse
+  }
+
+  void begin_run(double t, double start) {
     run = {static_cast<float>(t)}, run_sum = t, run_n = 1, glitches = 0, run_start = start;
+  }
+
+  void pulse_in_data(double t) {
+    if (t <= end_limit) return data.push_back(static_cast<float>(t));
+    while (in_data) end_data();
+    tone(t, now - t / tps);
   }
 
   void silence() {
@@ -237,13 +239,28 @@ struct Decoder::Blocks {
   }
 
   void to_junk() {
+    if (odd > 0) run.push_back(static_cast<float>(odd)), odd = 0;
     if (junk.empty() && !run.empty()) junk_start = run_start;
     junk.insert(junk.end(), run.begin(), run.end());
     run.clear(), run_sum = 0, run_n = 0;
   }
 
+  // A block whose checksum holds but whose data stopped for a moment and
+  // went on (a dropout cut it): what follows at once is more of its bits,
+  // and the block is not the tape's. Its checksum held by chance.
+  void cut_check() {
+    if (!pending || pending->raw || pending->found.check != Check::good || junk.empty()) return;
+    if (junk_start - pending->end > kSilence * rate) return;
+    const double lo = 0.6 * pending->timing.bit0, hi = 1.4 * pending->timing.bit1;
+    const size_t n = std::min<size_t>(junk.size(), 25);
+    size_t like = 0;
+    for (size_t i = 1; i < n; i++) like += junk[i] >= lo && junk[i] <= hi;
+    if (n > 16 && like * 4 >= (n - 1) * 3) pending->found.check = Check::bad;
+  }
+
   // A stretch that is no block: kept as it sounds when it is more than a few clicks.
   void end_junk() {
+    cut_check();
     if (junk.size() >= kMinJunk) {
       resolve(junk_start);
       Pending p;
@@ -267,10 +284,10 @@ struct Decoder::Blocks {
     pilot = avg, pilot_count = run_n + 1;
     // The pilot's first pulse joins the silence before it: the block begins a pulse earlier.
     block_start = run_start - avg / tps;
-    if (junk.size() >= kMinJunk) end_junk();
-    junk.clear();
+    end_junk();
     resolve(block_start);
     in_data = true;
+    run.clear(), run_sum = 0, run_n = 0;
     data = {static_cast<float>(t)};
     data_start = start;
     end_limit = 2.5 * avg;
@@ -295,19 +312,27 @@ struct Decoder::Blocks {
 
   void decide() {
     Bits best;
-    bool good = false, cpc = false;
+    bool good = false, cpc = false, best_cpc = false;
     std::vector<float> cycles;
     for (const Decision &d : kDecisions) {
       Bits b = Decide(data, pilot, d);
       if (b.bytes.empty()) continue;
       // The Amstrad CPC's block: a pilot of 1 bits, a 0 bit as the sync.
       cpc = data.size() > 2 && near(pilot, b.bit1, 0.1) && near(data[0], b.bit0, 0.25) && near(data[1], b.bit0, 0.25);
-      good = cpc ? CpcGood(b.bytes) : XorGood(b.bytes);
+      // A checksum that holds over bits that are no whole bytes holds by
+      // chance: the bits are shifted (a sync pulse lost or one too many).
+      // So does one over bits many of which could have been either: a block
+      // read well has hardly any (one in a few thousand).
+      good = b.last_bits == 8 && b.unsure * 256 <= 8 * b.bytes.size() + 256 && (cpc ? CpcGood(b.bytes) : XorGood(b.bytes));
       const bool first = best.bytes.empty();
-      if (first || good) best = std::move(b);
+      if (first || good) best = std::move(b), best_cpc = cpc;
       if (good) break;
     }
-    if (best.bytes.empty()) {  // not even a byte: a stretch of unknown sound
+    // Not even a byte, or bits no loader writes (their two lengths not
+    // about one and twice the other, or slower than 40 % of the ROM's, as
+    // a tune's notes make them): a stretch of unknown sound.
+    const double ratio = best.bit1 / std::max(best.bit0, 1.0);
+    if (best.bytes.empty() || ratio < 1.4 || ratio > 3.2 || best.bit0 > 2.5 * format::rom::bit0) {
       run.assign(std::min<size_t>(pilot_count - 1, kMaxPulses), static_cast<float>(pilot));
       run_start = block_start + pilot / tps;
       to_junk();
@@ -319,14 +344,14 @@ struct Decoder::Blocks {
     p.found.start = block_start / rate;
     p.found.check = good ? Check::good : Check::bad;
     double used = 0;
-    for (size_t i = 0; i < 2 + best.used && i < data.size(); i++) used += data[i];
+    for (size_t i = 0; i < best.used && i < data.size(); i++) used += data[i];
     p.end = data_start + used / tps;
     format::TurboData &t = p.timing;
     t.pilot = clip16(pilot), t.pilot_pulses = clip16(static_cast<double>(pilot_count));
     t.sync1 = clip16(data[0]), t.sync2 = clip16(data.size() > 1 ? data[1] : 0);
     t.bit0 = clip16(best.bit0), t.bit1 = clip16(best.bit1), t.last_bits = static_cast<uint8_t>(best.last_bits);
     // Timings the ROM loader takes: a standard-speed block.
-    p.standard = !cpc && best.last_bits == 8 && near(pilot, format::rom::pilot, 0.12) &&
+    p.standard = !best_cpc && best.last_bits == 8 && near(pilot, format::rom::pilot, 0.12) &&
                  near(best.bit0, format::rom::bit0, 0.12) && near(best.bit1, format::rom::bit1, 0.12) &&
                  near(t.sync1 + t.sync2, format::rom::sync1 + format::rom::sync2, 0.3);
     p.bytes = std::move(best.bytes);
@@ -376,6 +401,7 @@ struct Decoder::Blocks {
   std::vector<float> run;  // the tone being heard, T-states
   double run_sum = 0, run_start = 0;
   size_t run_n = 0;     // its pulses of the tone's length
+  double odd = 0, odd_start = 0;  // a pulse off the tone's length, T-states: the next one decides what it is
   unsigned glitches = 0;  // and those that were not
   std::vector<float> junk;
   double junk_start = 0;
@@ -387,24 +413,25 @@ struct Decoder::Blocks {
   std::vector<Found> out;
 };
 
-Decoder::Decoder(int rate) : edges_(new Edges(rate)), blocks_(new Blocks(rate)) {}
+Decoder::Decoder(int rate) : edges_(std::make_unique<EdgeStage>(rate)), blocks_(std::make_unique<Blocks>(rate)) {}
 
-Decoder::~Decoder() {
-  delete edges_;
-  delete blocks_;
-}
+Decoder::~Decoder() = default;
 
 void Decoder::feed(const float *samples, size_t n) {
-  edges_->run(samples, n, [this](double p) {
-    if (on_pulse_) on_pulse_(p);
-    blocks_->pulse(p);
-  });
-  blocks_->idle(static_cast<double>(edges_->at) - edges_->last);
+  pulses_.clear();
+  edges_->run(samples, n, pulses_);
+  for (double p : pulses_) pulse(p);
+  blocks_->idle(static_cast<double>(edges_->at()) - edges_->last());
+}
+
+void Decoder::pulse(double samples) {
+  if (on_pulse_) on_pulse_(samples);
+  blocks_->pulse(samples);
 }
 
 std::optional<Found> Decoder::waiting() const {
   if (!blocks_->pending) return std::nullopt;
-  return blocks_->encoded(blocks_->now + static_cast<double>(edges_->at) - edges_->last);
+  return blocks_->encoded(blocks_->now + static_cast<double>(edges_->at()) - edges_->last());
 }
 
 Decoder::Underway Decoder::underway() const {
@@ -413,7 +440,10 @@ Decoder::Underway Decoder::underway() const {
 }
 
 void Decoder::finish() {
-  blocks_->pulse(static_cast<double>(edges_->at) - edges_->last);
+  pulses_.clear();
+  edges_->flush(pulses_);
+  for (double p : pulses_) pulse(p);
+  blocks_->pulse(static_cast<double>(edges_->at()) - edges_->last());
   blocks_->finish();
 }
 
@@ -428,6 +458,6 @@ std::vector<Found> Decoder::take() {
   return f;
 }
 
-double Decoder::position() const { return static_cast<double>(edges_->at) / blocks_->rate; }
+double Decoder::position() const { return static_cast<double>(edges_->at()) / blocks_->rate; }
 
 }  // namespace decode

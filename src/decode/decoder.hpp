@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -17,6 +18,8 @@
 #include "format/writer.hpp"
 
 namespace decode {
+
+class EdgeStage;
 
 enum class Check { none, good, bad };  // none: a block kept as it sounds
 
@@ -60,10 +63,11 @@ class Decoder {
   void on_pulse(std::function<void(double samples)> f) { on_pulse_ = std::move(f); }
 
  private:
-  struct Edges;
   struct Blocks;
-  Edges *edges_;
-  Blocks *blocks_;
+  void pulse(double samples);
+  std::unique_ptr<EdgeStage> edges_;
+  std::unique_ptr<Blocks> blocks_;
+  std::vector<double> pulses_;  // of the samples fed last
   int good_ = 0, bad_ = 0, found_ = 0;
   std::function<void(double)> on_pulse_;
 };
