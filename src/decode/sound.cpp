@@ -181,6 +181,48 @@ bool SoundReader::voc_block() {
   }
 }
 
+// One channel's samples of `frames` frames from `p` on, each sample a frame after the last.
+void SoundReader::convert(const uint8_t *p, size_t frames, float *out) const {
+  const size_t width = static_cast<size_t>(bits_ / 8), frame = width * static_cast<size_t>(channels_);
+  switch (coding_) {
+    case Coding::unsigned8:
+      for (size_t i = 0; i < frames; i++) out[i] = (static_cast<float>(p[i * frame]) - 128.0f) / 128.0f;
+      return;
+    case Coding::mulaw:
+      for (size_t i = 0; i < frames; i++) out[i] = mulaw(p[i * frame]);
+      return;
+    case Coding::signed_le:
+      if (width == 2) {  // the commonest: 16-bit WAV
+        for (size_t i = 0; i < frames; i++, p += frame)
+          out[i] = static_cast<float>(static_cast<int16_t>(p[0] | p[1] << 8)) / 32768.0f;
+        return;
+      }
+      [[fallthrough]];
+    case Coding::signed_be:
+      for (size_t i = 0; i < frames; i++, p += frame) {
+        const uint32_t u = coding_ == Coding::signed_le ? le(p, bits_ / 8) : be(p, bits_ / 8);
+        out[i] = static_cast<float>(static_cast<int32_t>(u << (32 - bits_))) / 2147483648.0f;
+      }
+      return;
+    case Coding::float_le:
+    case Coding::float_be:
+      for (size_t i = 0; i < frames; i++, p += frame) {
+        uint8_t o[8];
+        for (size_t k = 0; k < width; k++) o[k] = coding_ == Coding::float_le ? p[k] : p[width - 1 - k];
+        float v;
+        if (width == 4) {
+          std::memcpy(&v, o, 4);
+        } else {
+          double x;
+          std::memcpy(&x, o, 8);
+          v = static_cast<float>(x);
+        }
+        out[i] = std::isfinite(v) ? v : 0;
+      }
+      return;
+  }
+}
+
 size_t SoundReader::read(float *a, float *b, size_t n) {
   if (flac_) return flac_->read(a, b, n);
   const size_t width = static_cast<size_t>(bits_ / 8), frame = width * static_cast<size_t>(channels_);
@@ -197,41 +239,9 @@ size_t SoundReader::read(float *a, float *b, size_t n) {
       break;
     }
     left_ -= want;
-    const uint8_t *p = buf_.get();
-    for (size_t f = 0; f < want / frame; f++, done++, p += frame) {
-      for (int c = 0; c < channels() ; c++) {
-        const uint8_t *s = p + static_cast<size_t>(c) * width;
-        float v = 0;
-        switch (coding_) {
-          case Coding::unsigned8: v = (static_cast<float>(s[0]) - 128.0f) / 128.0f; break;
-          case Coding::mulaw: v = mulaw(s[0]); break;
-          case Coding::signed_le:
-          case Coding::signed_be: {
-            const uint32_t u = coding_ == Coding::signed_le ? le(s, bits_ / 8) : be(s, bits_ / 8);
-            const int shift = 32 - bits_;
-            v = static_cast<float>(static_cast<int32_t>(u << shift)) / 2147483648.0f;
-            break;
-          }
-          case Coding::float_le:
-          case Coding::float_be: {
-            uint8_t o[8];
-            for (size_t i = 0; i < width; i++) o[i] = coding_ == Coding::float_le ? s[i] : s[width - 1 - i];
-            if (width == 4) {
-              float x;
-              std::memcpy(&x, o, 4);
-              v = x;
-            } else {
-              double x;
-              std::memcpy(&x, o, 8);
-              v = static_cast<float>(x);
-            }
-            if (!std::isfinite(v)) v = 0;
-            break;
-          }
-        }
-        (c == 0 ? a : b)[done] = v;
-      }
-    }
+    const size_t frames = want / frame;
+    for (int c = 0; c < channels(); c++) convert(buf_.get() + static_cast<size_t>(c) * width, frames, (c == 0 ? a : b) + done);
+    done += frames;
   }
   return done;
 }

@@ -38,6 +38,7 @@ class SoundReader {
   bool voc_block();  // the next VOC sound block; false at the end
   void check();
   bool skip(uint64_t n);  // false when the file ends first
+  void convert(const uint8_t *p, size_t frames, float *out) const;
 
   format::ImageFile file_;
   format::Kind kind_;
