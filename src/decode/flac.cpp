@@ -1,24 +1,75 @@
+// libFLAC is loaded when the first FLAC file is opened, as SDL is when a
+// sound device is: every other run of the program starts without it (and
+// the libraries it brings), and runs where it is not installed.
 #include "decode/flac.hpp"
 
 #include "format/failure.hpp"
 
 #ifdef REELWRIGHT_FLAC
 #include <FLAC/stream_decoder.h>
+#include <dlfcn.h>
+
+#include <type_traits>
 #endif
 
 namespace decode {
 
 #ifdef REELWRIGHT_FLAC
 
+namespace {
+
+const char *const kLibraries[] = {
+#ifdef __APPLE__
+    "libFLAC.14.dylib", "libFLAC.12.dylib", "libFLAC.8.dylib", "libFLAC.dylib", "/opt/homebrew/lib/libFLAC.dylib",
+    "/usr/local/lib/libFLAC.dylib",
+#else
+    "libFLAC.so.14", "libFLAC.so.12", "libFLAC.so.8", "libFLAC.so",
+#endif
+};
+
+// The calls of libFLAC the reader makes, looked up once and kept: the
+// library is never unloaded.
+struct Flac {
+  decltype(&FLAC__stream_decoder_new) decoder_new = nullptr;
+  decltype(&FLAC__stream_decoder_delete) decoder_delete = nullptr;
+  decltype(&FLAC__stream_decoder_init_file) init_file = nullptr;
+  decltype(&FLAC__stream_decoder_process_until_end_of_metadata) process_metadata = nullptr;
+  decltype(&FLAC__stream_decoder_process_single) process_single = nullptr;
+  decltype(&FLAC__stream_decoder_get_state) get_state = nullptr;
+};
+
+// libFLAC, or what stopped it from loading.
+const Flac &Library() {
+  static const Flac flac = [] {
+    Flac f;
+    void *lib = nullptr;
+    for (const char *name : kLibraries)
+      if ((lib = dlopen(name, RTLD_NOW | RTLD_LOCAL)) != nullptr) break;
+    if (!lib) return f;
+    auto get = [lib](auto &fn, const char *name) { fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(lib, name)); };
+    get(f.decoder_new, "FLAC__stream_decoder_new"), get(f.decoder_delete, "FLAC__stream_decoder_delete");
+    get(f.init_file, "FLAC__stream_decoder_init_file");
+    get(f.process_metadata, "FLAC__stream_decoder_process_until_end_of_metadata");
+    get(f.process_single, "FLAC__stream_decoder_process_single"), get(f.get_state, "FLAC__stream_decoder_get_state");
+    if (!f.decoder_new || !f.decoder_delete || !f.init_file || !f.process_metadata || !f.process_single || !f.get_state)
+      f.decoder_new = nullptr;
+    return f;
+  }();
+  return flac;
+}
+
+}  // namespace
+
 struct FlacReader::State {
-  State() = default;
   State(const State &) = delete;
   State &operator=(const State &) = delete;
   // The decoder goes with the state, also when the reader's constructor fails.
+  explicit State(const Flac &f) : flac(f), d(f.decoder_new()) {}
   ~State() {
-    if (d) FLAC__stream_decoder_delete(d);
+    if (d) flac.decoder_delete(d);
   }
-  FLAC__StreamDecoder *d = FLAC__stream_decoder_new();
+  const Flac &flac;
+  FLAC__StreamDecoder *d;
   int rate = 0, channels = 0, bits = 0;
   uint64_t frames = 0;
   std::vector<float> have[2];  // decoded, not yet read
@@ -47,10 +98,14 @@ struct FlacReader::State {
   }
 };
 
-FlacReader::FlacReader(const std::string &path) : s_(std::make_unique<State>()) {
-  if (!s_->d || FLAC__stream_decoder_init_file(s_->d, path.c_str(), State::write, State::metadata, State::error,
-                                               s_.get()) != FLAC__STREAM_DECODER_INIT_STATUS_OK ||
-      !FLAC__stream_decoder_process_until_end_of_metadata(s_->d) || s_->rate == 0)
+FlacReader::FlacReader(const std::string &path) {
+  const Flac &flac = Library();
+  if (!flac.decoder_new)
+    throw format::Failure("FLAC recordings need libFLAC, which cannot be loaded here: install it, or decode the file to WAV first!");
+  s_ = std::make_unique<State>(flac);
+  if (!s_->d || flac.init_file(s_->d, path.c_str(), State::write, State::metadata, State::error, s_.get()) !=
+                    FLAC__STREAM_DECODER_INIT_STATUS_OK ||
+      !flac.process_metadata(s_->d) || s_->rate == 0)
     throw format::Failure("The FLAC file cannot be read: its header is damaged!");
 }
 
@@ -60,8 +115,7 @@ size_t FlacReader::read(float *a, float *b, size_t n) {
   State &s = *s_;
   // A damaged or cut frame ends the recording there: what came before is kept.
   while (s.have[0].size() - s.at < n && !s.failed &&
-         FLAC__stream_decoder_get_state(s.d) != FLAC__STREAM_DECODER_END_OF_STREAM &&
-         FLAC__stream_decoder_process_single(s.d)) {
+         s.flac.get_state(s.d) != FLAC__STREAM_DECODER_END_OF_STREAM && s.flac.process_single(s.d)) {
   }
   const size_t k = std::min(n, s.have[0].size() - s.at);
   for (size_t i = 0; i < k; i++) {
