@@ -47,6 +47,15 @@ size_t Scan(const float *y, size_t k, size_t to, int dir, float limit, float &ex
   return k;
 }
 
+// (1, 2, 1) / 4 and (1, 1) / 2 of `in` into `out` from the third sample,
+// or the second: the first come of the block before.
+void Taps3(const float *__restrict in, float *__restrict out, size_t n) {
+  for (size_t k = 2; k < n; k++) out[k] = 0.25f * (in[k] + 2 * in[k - 1] + in[k - 2]);
+}
+void Taps2(const float *__restrict in, float *__restrict out, size_t n) {
+  for (size_t k = 1; k < n; k++) out[k] = 0.5f * (in[k] + in[k - 1]);
+}
+
 // The sum of n samples, in eight sums the compiler can run side by side.
 float Sum(const float *y, size_t n) {
   float a[8] = {};
@@ -72,7 +81,8 @@ EdgeStage::EdgeStage(int rate)
       slow_(static_cast<float>(std::exp(-double(kChunk) / (5.0 * rate)))),
       y_(kKept + kBlock),
       origin_(-static_cast<int64_t>(kKept)),
-      carry_(passes_, 0.0f) {}
+      carry_(passes_ + 1, 0.0f),
+      scratch_(passes_ > 2 ? kBlock : 0) {}
 
 void EdgeStage::run(const float *s, size_t n, std::vector<double> &pulses) {
   for (size_t done = 0; done < n;) {
@@ -87,12 +97,25 @@ void EdgeStage::block(const float *s, size_t n, std::vector<double> &pulses) {
   std::memmove(y_.data(), y_.data() + filled_, kKept * sizeof(float));
   origin_ = static_cast<int64_t>(at_) - static_cast<int64_t>(kKept), filled_ = n;
   float *const y = y_.data() + kKept;
-  std::copy(s, s + n, y);
-  for (float &c : carry_) {
-    const float last = y[n - 1];
-    for (size_t k = n - 1; k > 0; k--) y[k] = 0.5f * (y[k] + y[k - 1]);
-    y[0] = 0.5f * (y[0] + c);
-    c = last;
+  // The passes two at a time, as (1, 2, 1) / 4, from one buffer to the
+  // other so that the last writes the block's place.
+  const unsigned stages = (passes_ + 1) / 2;
+  if (stages == 0) std::copy(s, s + n, y);
+  const float *in = s;
+  for (unsigned st = 0; st < stages; st++) {
+    float *out = (stages - 1 - st) % 2 == 0 ? y : scratch_.data();
+    float *c = &carry_[2 * st];
+    if (2 * st + 1 < passes_) {
+      out[0] = 0.25f * (in[0] + 2 * c[1] + c[0]);
+      if (n > 1) out[1] = 0.25f * (in[1] + 2 * in[0] + c[1]);
+      Taps3(in, out, n);
+      c[0] = n > 1 ? in[n - 2] : c[1], c[1] = in[n - 1];
+    } else {
+      out[0] = 0.5f * (in[0] + c[1]);
+      Taps2(in, out, n);
+      c[1] = in[n - 1];
+    }
+    in = out;
   }
   for (size_t k = 0; k < n;) {
     const size_t end = std::min(n, k + (kChunk - at_ % kChunk));
@@ -109,7 +132,7 @@ void EdgeStage::block(const float *s, size_t n, std::vector<double> &pulses) {
       }
       at_ += c - k, k = c;
       if (c == stop) {
-        if (stop < end || at_ == settle_) band();
+        if ((stop < end || at_ == settle_) && beyond()) band();
         continue;
       }
       at_++, k++;  // the band is crossed at c
@@ -149,6 +172,12 @@ void EdgeStage::chunk_ended(float sum) {
 // The band: about the baseline, each side scaled to that side's peaks (the
 // half-cycle under way among them). The baseline is kept well inside the
 // peaks: after a pause at one level, the first cycles of a tone are heard.
+// Whether the half-cycle under way has gone a tenth of the span past its
+// side's peak, so that the band should take it in at once.
+bool EdgeStage::beyond() const {
+  return (state_ > 0 ? ext_ - hi_ : lo_ - ext_) > 0.1f * (hi_ - lo_);
+}
+
 void EdgeStage::band() {
   const float hi = state_ > 0 ? std::max(hi_, ext_) : hi_, lo = state_ < 0 ? std::min(lo_, ext_) : lo_;
   const float span = hi - lo, least = kFloor * loud_ + 1e-4f;
@@ -164,24 +193,29 @@ void EdgeStage::band() {
 double EdgeStage::place() {
   pending_ = false;
   const float dir = static_cast<float>(state_);
-  const int64_t i = static_cast<int64_t>(pending_at_), newest = static_cast<int64_t>(at_) - 1, oldest = origin_ + 1;
-  auto step = [&](int64_t k) { return dir * (y(k) - y(k - 1)); };  // into sample k
+  // Sample k is y[k - origin_]; the oldest kept has no step into it.
+  const float *const y = y_.data();
+  const int64_t i = static_cast<int64_t>(pending_at_) - origin_, newest = static_cast<int64_t>(at_) - 1 - origin_;
+  auto step = [y, dir](int64_t k) { return dir * (y[k] - y[k - 1]); };  // into sample k
   int64_t j = i;
   float m = step(i);
-  for (int64_t k = std::max(i - 2, oldest); k <= i + 2 && k <= newest; k++)
-    if (step(k) > m) m = step(k), j = k;
+  for (int64_t k = std::max<int64_t>(i - 2, 1); k <= i + 2 && k <= newest; k++) {
+    const float v = step(k);
+    if (v > m) m = v, j = k;
+  }
   int64_t first = j - 1, last = j;
   const float steep = m / 3;
-  while (j - first < 32 && first >= oldest && step(first) > steep) first--;
+  while (j - first < 32 && first >= 1 && step(first) > steep) first--;
   while (last - j < 32 && last < newest && step(last + 1) > steep) last++;
-  const float half = (y(first) + y(last)) / 2;
+  const float half = (y[first] + y[last]) / 2;
   double t = static_cast<double>(j) - 0.5;
   for (int64_t k = first; k < last; k++)
-    if (dir * (y(k) - half) <= 0 && dir * (y(k + 1) - half) > 0) {
-      t = static_cast<double>(k) + (half - y(k)) / (y(k + 1) - y(k));
+    if (dir * (y[k] - half) <= 0 && dir * (y[k + 1] - half) > 0) {
+      t = static_cast<double>(k) + (half - y[k]) / (y[k + 1] - y[k]);
       break;
     }
-  t = std::clamp(t - 0.5 * passes_, last_ + 0.01, static_cast<double>(at_));
+  t += static_cast<double>(origin_) - 0.5 * passes_;
+  t = std::clamp(t, last_ + 0.01, static_cast<double>(at_));
   const double p = t - last_;
   last_ = t;
   return p;

@@ -40,7 +40,7 @@ class EdgeStage {
  private:
   static constexpr size_t kBlock = 4096;  // samples smoothed at a time
   static constexpr size_t kKept = 128;    // smoothed samples kept from the block before
-  static constexpr unsigned kChunk = 32;  // samples between updates of the baseline and the band
+  static constexpr unsigned kChunk = 64;  // samples between updates of the baseline and the band
   static constexpr unsigned kSettle = 4;  // samples after a crossing that the band is set again
   static constexpr unsigned kLook = 48;   // samples after the band was crossed that an edge is placed at the latest
 
@@ -49,8 +49,8 @@ class EdgeStage {
   void crossed(uint64_t now, int dir, float v);
   void chunk_ended(float sum);  // the baseline and the peaks move on
   void band();                  // the band from them
+  bool beyond() const;
   double place();               // the pending edge's pulse: its time less the last edge's
-  float y(int64_t k) const { return y_[static_cast<size_t>(k - origin_)]; }
 
   static constexpr float kBand = 0.3f;    // of a side's peak above the baseline: the band on that side
   static constexpr float kFloor = 0.12f;  // of the louder sound of the last seconds: the least band
@@ -61,7 +61,8 @@ class EdgeStage {
   std::vector<float> y_;        // the smoothed sound: the samples kept, then the block
   int64_t origin_;              // the sample y_[0] is
   size_t filled_ = kBlock;      // samples of the last block
-  std::vector<float> carry_;    // each pass's last input
+  std::vector<float> carry_;    // each pair of passes' last two inputs
+  std::vector<float> scratch_;  // a block between passes
   float ext_ = 0, sum_ = 0;     // the half-cycle's extreme; the chunk's sum so far
   float base_ = 0, hi_ = 0, lo_ = 0, loud_ = 0;
   float upper_ = 1e-4f, lower_ = -1e-4f;  // the band's edges

@@ -239,6 +239,39 @@ TEST(Decode, ThroughRecordingChainsBlocksComeBackAndNoneIsFalselyGood) {
   }
 }
 
+// Spectrum blocks from half the ROM's speed to two and a half times it, and
+// CPC blocks from 1000 to 3000 baud, through a computer's output into a
+// sound card and through a deck.
+TEST(Decode, BlocksAtAnySpeed) {
+  harness::TempDir dir;
+  Tzx t;
+  std::vector<Bytes> want;
+  for (unsigned bit0 : {1710u, 855u, 570u, 342u}) {
+    want.push_back(data_block(0x42, random_bytes(200, bit0)));
+    t.turbo({bit0 * 254 / 100, bit0 * 78 / 100, bit0 * 86 / 100, bit0, 2 * bit0, 3000}, 8, 500, want.back());
+  }
+  for (unsigned baud : {1000u, 2000u, 3000u}) {
+    const unsigned bit0 = 3500000 / baud / 3;
+    want.push_back(cpc_block(random_bytes(256, baud)));
+    t.turbo({2 * bit0, bit0, bit0, bit0, 2 * bit0, 2048}, 8, 500, want.back());
+  }
+  t.save(dir.file("speeds.tzx"));
+  ASSERT_EQ(harness::run_here({"-exact", dir.file("speeds.tzx"), dir.file("s.wav")}).status, 0);
+  int rate = 0;
+  const std::vector<float> clean = samples_of(dir.file("s.wav"), rate);
+  for (const cassette::Damage &d : {direct(1000, 1.25, 0.6, 0), kModerate}) {
+    cassette::write_wav(dir.file("d.wav"), {cassette::play(clean, rate, d)}, rate, 16, false, false);
+    const decode::DecodedTape got = decode::DecodeSound(dir.file("d.wav"), format::Kind::wav, -1, {});
+    const format::Tape tape = format::Tape::FromTzx(got.image);
+    std::vector<Bytes> good;
+    for (int i = 0; i < tape.size(); i++) {
+      const format::Bytes b = data_of(tape.at(i).block);
+      if (got.where[static_cast<size_t>(i)].check == decode::Check::good) good.emplace_back(b.begin(), b.end());
+    }
+    EXPECT_EQ(good, want) << d.computer_hz;
+  }
+}
+
 // Real recordings of a Spectrum's own output through a sound card: the
 // header of a program and, in another recording, its data, whose length
 // the header gives. As they are, inverted and quiet as float samples, and

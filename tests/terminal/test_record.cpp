@@ -38,11 +38,14 @@ struct Line : device::Tape {
 };
 
 TEST(Record, TheTapeWrittenIsTheOneDecodedFromTheSameSound) {
-  // Clean, and through a worn deck: 26 dB of hiss, treble cut at 5 kHz, 2 %
-  // fast, 0.4 % wow, AC coupled, inverted, with a DC offset.
+  // Clean; through a worn deck: 26 dB of hiss, treble cut at 5 kHz, 2 %
+  // fast, 0.4 % wow, AC coupled, inverted, with a DC offset; and a
+  // computer's output straight into the line input (its coupling's 1 kHz
+  // high-pass, the positive peaks a quarter higher, a ring at each edge).
   const cassette::Damage worn{.speed = 0.02, .wow = 0.004, .treble_hz = 5000, .ac_hz = 25, .level = 0.3,
                               .dc = 0.05, .invert = true, .snr_db = 26};
-  for (const cassette::Damage *deck : {static_cast<const cassette::Damage *>(nullptr), &worn}) {
+  const cassette::Damage direct{.computer_hz = 1000, .peak_ratio = 1.25, .ring = 0.6, .treble_hz = 12000, .snr_db = 40};
+  for (const cassette::Damage *deck : {static_cast<const cassette::Damage *>(nullptr), &worn, &direct}) {
     Line line(deck);
     AtTerminal t({"-rec", line.dir.file("rec.tzx")}, line.env());
     // Each block's line comes as it ends: the last, too, before the end.
