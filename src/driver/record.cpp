@@ -303,7 +303,7 @@ class Recorder {
                                  paused_ ? "paused  " : "", db, std::string(static_cast<size_t>(filled), '#').c_str(),
                                  std::string(static_cast<size_t>(16 - filled), '-').c_str());
     if (chosen_) {
-      const decode::Decoder::Underway u = dec_[0]->underway();
+      const decode::Underway u = dec_[0]->underway();
       if (u.pilot) line += strprintf("  block %d: pilot", number_ + 1);
       else if (u.bytes > 0) line += strprintf("  block %d: %llu bytes", number_ + 1, static_cast<unsigned long long>(u.bytes));
     }

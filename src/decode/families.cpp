@@ -1,0 +1,15 @@
+// The machine families a recording may be of, in the order they are tried
+// when two are sure at once.
+#include "decode/family.hpp"
+#include "decode/spectrum.hpp"
+
+namespace decode {
+
+std::span<const FamilyType> Families() {
+  static const FamilyType kFamilies[] = {
+      {"ZX Spectrum, Amstrad CPC", format::Kind::tzx, MakeSpectrum, SpectrumImage},
+  };
+  return kFamilies;
+}
+
+}  // namespace decode
