@@ -17,7 +17,9 @@
 
 namespace decode {
 
-enum class Check { none, good, bad };  // none: the family has no check, or a stretch kept as it sounds
+// How a block's check stands: none when the family's blocks have none,
+// sound for a stretch that is no block and is kept as it sounds.
+enum class Check { none, good, bad, sound };
 
 struct Found {
   double start = 0;  // seconds into the recording

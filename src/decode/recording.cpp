@@ -1,5 +1,6 @@
 #include "decode/recording.hpp"
 
+#include <algorithm>
 #include <memory>
 
 #include "decode/sound.hpp"
@@ -14,25 +15,40 @@ namespace {
 
 constexpr size_t kChunk = 1 << 14;
 
-// Takes the blocks a decoder found into the tape.
-void Gather(Decoder &d, DecodedTape &t) {
-  for (Found &f : d.take()) {
-    t.image.insert(t.image.end(), f.block.begin(), f.block.end());
-    t.where.push_back({f.start, f.check});
-  }
+// The blocks a decoder found so far, kept.
+void Gather(Decoder &d, std::vector<Found> &found) {
+  for (Found &f : d.take()) found.push_back(std::move(f));
 }
 
-DecodedTape Finish(Decoder &d, DecodedTape t) {
+// The tape of the decoder's family from its blocks, with where each block
+// the image is read as lies in the recording (that of the block found in
+// which it begins).
+DecodedTape Finish(Decoder &d, std::vector<Found> found, std::string words) {
   d.finish();
-  Gather(d, t);
+  Gather(d, found);
   // Stretches of unknown sound alone (noise, music) make no tape.
-  bool data = false;
-  for (const Where &w : t.where) data = data || w.check != Check::none;
-  if (!data) throw Failure("No block was found in the recording: no tape is made!");
+  if (std::all_of(found.begin(), found.end(), [](const Found &f) { return f.check == Check::sound; }))
+    throw Failure("No block was found in the recording: no tape is made!");
+  DecodedTape t;
+  t.kind = d.family().kind, t.words = std::move(words);
+  std::vector<size_t> offsets;
+  t.image = d.family().image(found, offsets);
+  const format::Tape tape = ReadDecoded(t);
+  size_t k = 0;
+  for (int i = 0; i < tape.size(); i++) {
+    const uint64_t at = tape.at(i).offset;
+    while (k + 1 < offsets.size() && offsets[k + 1] <= at) k++;
+    t.where.push_back({found[k].start, found[k].check});
+  }
   return t;
 }
 
 }  // namespace
+
+format::Tape ReadDecoded(const DecodedTape &t) {
+  if (t.kind == format::Kind::tzx) return format::Tape::FromTzx(t.image);
+  return format::Tape::Read(t.kind, t.image, format::ReadOptions{"recording"});
+}
 
 std::string Clock(double seconds) {
   const long tenths = static_cast<long>(seconds * 10 + 0.5);
@@ -44,35 +60,31 @@ DecodedTape DecodeSound(const std::string &path, format::Kind kind, int channel,
   const int n = in.channels() == 2 && channel < 0 ? 2 : 1;
   std::unique_ptr<Decoder> dec[2] = {std::make_unique<Decoder>(in.rate()), nullptr};
   if (n == 2) dec[1] = std::make_unique<Decoder>(in.rate());
-  DecodedTape tape[2];
-  for (DecodedTape &t : tape) t.image = format::TzxHeader();
+  std::vector<Found> found[2];
   std::vector<float> s[2] = {std::vector<float>(kChunk), std::vector<float>(kChunk)};
   const double length = static_cast<double>(in.frames()) / in.rate();
   const int take = in.channels() == 2 && channel == 1;
   for (size_t got; (got = in.read(s[0].data(), s[1].data(), kChunk)) > 0;) {
     for (int c = 0; c < n; c++) {
       dec[c]->feed(s[n == 2 ? c : take].data(), got);
-      Gather(*dec[c], tape[c]);
+      Gather(*dec[c], found[c]);
     }
     if (progress) progress(dec[0]->position(), length, *dec[0]);
   }
-  for (int c = 0; c < n; c++) dec[c]->finish(), Gather(*dec[c], tape[c]);
+  for (int c = 0; c < n; c++) dec[c]->finish(), Gather(*dec[c], found[c]);
   // The channel whose blocks check good more often, then the one with more blocks.
   int best = 0;
   if (n == 2 && (dec[1]->good() > dec[0]->good() || (dec[1]->good() == dec[0]->good() && dec[1]->found() > dec[0]->found())))
     best = 1;
   const int used = n == 2 ? best : take;
-  DecodedTape t = std::move(tape[best]);
-  t.words = in.describe() + (in.channels() == 2 ? used ? " (right channel)" : " (left channel)" : "");
-  return Finish(*dec[best], std::move(t));
+  return Finish(*dec[best], std::move(found[best]),
+                in.describe() + (in.channels() == 2 ? used ? " (right channel)" : " (left channel)" : ""));
 }
 
 DecodedTape DecodeCsw(format::Bytes image, const format::CswHeader &header, const Progress &progress) {
   if (header.rate < 1000 || header.rate > 4000000) throw Failure("The CSW file's rate is out of range!");
   Decoder d(static_cast<int>(header.rate));
-  DecodedTape t;
-  t.image = format::TzxHeader();
-  t.words = format::strprintf("CSW, %u Hz", header.rate);
+  std::vector<Found> found;
   format::CswPulses pulses(image.subspan(header.data), header.compression);
   std::vector<float> s(kChunk);
   float level = header.high_first ? 0.5f : -0.5f;
@@ -84,7 +96,7 @@ DecodedTape DecodeCsw(format::Bytes image, const format::CswHeader &header, cons
       s[fill++] = level;
       if (fill == kChunk) {
         d.feed(s.data(), fill), fill = 0;
-        Gather(d, t);
+        Gather(d, found);
         if (progress) progress(d.position(), 0, d);
       }
       if (i == 10 * header.rate) {  // a silence this long is all the same: the rest is counted, not made
@@ -101,7 +113,7 @@ DecodedTape DecodeCsw(format::Bytes image, const format::CswHeader &header, cons
     level = -level;
   }
   d.feed(s.data(), fill);
-  return Finish(d, std::move(t));
+  return Finish(d, std::move(found), format::strprintf("CSW, %u Hz", header.rate));
 }
 
 }  // namespace decode

@@ -17,10 +17,14 @@ struct Where {
 };
 
 struct DecodedTape {
-  format::Image image;       // a TZX image of the blocks found
-  std::vector<Where> where;  // one a block
+  format::Kind kind = format::Kind::tzx;  // the machine's image it is: TZX for a Spectrum's or a CPC's
+  format::Image image;       // that image, of the blocks found
+  std::vector<Where> where;  // one a block of the tape the image is read as
   std::string words;         // what the recording is: "WAV, 44100 Hz, 16-bit, stereo (left channel)"
 };
+
+// The tape of a decoded image, read as its kind's reader reads it.
+format::Tape ReadDecoded(const DecodedTape &t);
 
 // Now and then while decoding: the position, the length (0 when unknown) and
 // the decoder, for its counts.

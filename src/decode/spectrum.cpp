@@ -296,6 +296,7 @@ class SpectrumFamily : public Family {
       resolve(junk_start);
       Pending p;
       p.raw = true;
+      p.found.check = Check::sound;
       p.found.start = junk_start / rate;
       double acc = 0;
       uint64_t made = 0;

@@ -134,7 +134,7 @@ void Session::load_recording(format::Kind kind, std::vector<uint8_t> image) {
   line.reset();
   console_.say("\nRecording: %s, decoded\n", t.words.c_str());
   where_ = std::move(t.where);
-  tape_ = std::make_shared<const format::Tape>(format::Tape::FromTzx(std::move(t.image)));
+  tape_ = std::make_shared<const format::Tape>(decode::ReadDecoded(t));
   index_blocks();
 }
 
@@ -302,7 +302,8 @@ const char *Session::check_word() const {
   switch (where_[static_cast<size_t>(cur_.curr)].check) {
     case decode::Check::good: return "good";
     case decode::Check::bad: return "BAD";
-    case decode::Check::none: break;
+    case decode::Check::none:
+    case decode::Check::sound: break;
   }
   return "-";
 }
@@ -315,8 +316,10 @@ void Session::texts(const format::Block &block, const listing::Place &at) {
   if (opt_.mode == Mode::info) {
     for (const listing::Piece &p : listing::Extensive(block, at)) console_.writeout(p.text, p.extra);
     if (!where_.empty())
-      console_.writeout(where_[static_cast<size_t>(cur_.curr)].check == decode::Check::none
+      console_.writeout(where_[static_cast<size_t>(cur_.curr)].check == decode::Check::sound
                             ? strprintf("In the recording at %s; kept as it sounds\n\n", where().c_str())
+                        : where_[static_cast<size_t>(cur_.curr)].check == decode::Check::none
+                            ? strprintf("In the recording at %s; no checksum\n\n", where().c_str())
                             : strprintf("In the recording at %s; checksum %s\n\n", where().c_str(), check_word()),
                         1);
   } else if (draw_) {
