@@ -95,6 +95,12 @@ const Format kFormats[] = {
 };
 const Format &format_of(Output o) { return kFormats[static_cast<int>(o) - 1]; }
 
+// A file name's extension, or nothing.
+std::string Extension(const std::string &name) {
+  const size_t dot = name.rfind('.');
+  return dot == std::string::npos || dot < os::NameStart(name) ? std::string() : name.substr(dot + 1);
+}
+
 // The format a file name's extension names, if any.
 std::optional<Output> format_by_name(const std::string &name) {
   const size_t dot = name.rfind('.');
@@ -103,6 +109,7 @@ std::optional<Output> format_by_name(const std::string &name) {
   for (char &c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   for (const Format &f : kFormats)
     if (ext == f.sw + 1 || ext == f.also) return f.output;
+  if (format::ImageNamed(ext)) return Output::image;
   return std::nullopt;
 }
 
@@ -120,6 +127,7 @@ Options recording(Options o, std::optional<Output> by_switch, int files, int fre
     throw Failure(strprintf("Cannot tell what to record into: name %s .tzx, .tap, .wav, .au, .voc or .csw !",
                             o.output_name.c_str()));
   o.output = by_switch.value_or(named.value_or(Output::live));
+  if (IsTapeOutput(o.output)) o.image = format::ImageNamed(o.output == Output::image ? Extension(o.output_name) : format_of(o.output).ext);
   if (o.signal.wide && (o.output == Output::voc || o.output == Output::csw || IsTapeOutput(o.output)))
     throw Failure("Invalid Option -16 (only a WAV or AU recording holds 16-bit samples) !");
   o.freq = freq != 0 ? freq : 44100;
@@ -288,6 +296,7 @@ std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console)
     throw Failure("Invalid Option -16 (a VOC file holds 8-bit samples only) !");
   if (files == 2) o.output_name = second;
   else if (o.output != Output::live) o.output_name = ChangeFileExtension(o.input, format_of(o.output).ext);
+  if (IsTapeOutput(o.output)) o.image = format::ImageNamed(o.output == Output::image ? Extension(o.output_name) : format_of(o.output).ext);
   o.freq = nfreq != 0 ? nfreq : freq;
   if (o.freq < 1 || o.freq > kMaxFreq)
     throw Failure(strprintf("Sampling frequency %d Hz is out of range (1 to %d Hz) !", o.freq, kMaxFreq));

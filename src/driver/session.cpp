@@ -178,8 +178,8 @@ void Session::open() {
   }
   if (!live()) refuse_to_overwrite_a_tape();
   if (IsTapeOutput(opt_.output)) {
-    console_.say("\nCreating %s tape image %s.\n\n", opt_.output == Output::tzx ? "TZX" : "TAP",
-                 opt_.output_name.c_str());
+    const format::ImageFormat *f = format::ImageFor(*opt_.image, *tape_);
+    console_.say("\nCreating %s tape image %s.\n\n", (f ? f : opt_.image)->title, opt_.output_name.c_str());
     return;
   }
   const std::string file = signal_words();
@@ -205,6 +205,7 @@ void Session::open() {
     }
     case Output::tzx:
     case Output::tap:
+    case Output::image:
     case Output::csw: return;  // written by write_tape(); csw: recordings only
   }
   rate_ = output_->begin(opt_.freq);
@@ -353,29 +354,28 @@ void Session::visit_blocks() {
 }
 
 void Session::write_tape() {
-  if (opt_.output == Output::tzx && !tape_->spectrum_blocks())
-    throw Failure("A TZX image holds the blocks of the Spectrum, the CPC and the C64 only: this tape is not written!");
+  const format::ImageFormat *image = format::ImageFor(*opt_.image, *tape_);
+  if (!image)
+    throw Failure(strprintf("A %s image holds %s only: this tape is not written!", opt_.image->title, opt_.image->holds));
   for (cur_.curr = first_; cur_.curr < cur_.end; cur_.curr++) {
     const format::IndexedBlock b = tape_->at(cur_.curr);
     prefix(b);
     texts(b.block, place(b));
   }
-  format::Image image;
-  if (opt_.output == Output::tzx) {
-    const std::string source = opt_.input.substr(os::NameStart(opt_.input));
-    image = format::WriteTzx(*tape_, first_, cur_.end, "Made by reelwright from " + source);
-  } else {
-    std::string left_out;
-    image = format::WriteTap(*tape_, first_, cur_.end, [&left_out](int n, const char *name) {
-      left_out += strprintf("%s%d (%s)", left_out.empty() ? "" : ", ", n, name);
-    });
-    if (!left_out.empty())
-      console_.warning("A TAP file holds data blocks only; these blocks are left out: " + left_out + "!");
-    if (image.empty()) throw Failure("No block of the tape can be held in a TAP file: nothing is written!");
-  }
+  format::WriteContext context;
+  context.description = "Made by reelwright from " + opt_.input.substr(os::NameStart(opt_.input));
+  std::string left_out;
+  context.left_out = [&left_out](int n, const char *name) {
+    left_out += strprintf("%s%d (%s)", left_out.empty() ? "" : ", ", n, name);
+  };
+  const format::Image bytes = image->write(*tape_, first_, cur_.end, context);
+  if (!left_out.empty())
+    console_.warning(strprintf("A %s file holds %s only; these blocks are left out: %s!", image->title, image->keeps,
+                               left_out.c_str()));
+  if (bytes.empty()) throw Failure(strprintf("No block of the tape can be held in a %s file: nothing is written!", image->title));
   sinks::OutputFile file(opt_.output_name);
   file.create();
-  file.put(image.data(), image.size());
+  file.put(bytes.data(), bytes.size());
   file.close();
 }
 
