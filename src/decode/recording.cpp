@@ -30,7 +30,7 @@ DecodedTape Finish(Decoder &d, std::vector<Found> found, std::string words) {
   if (std::all_of(found.begin(), found.end(), [](const Found &f) { return f.check == Check::sound; }))
     throw Failure("No block was found in the recording: no tape is made!");
   DecodedTape t;
-  t.kind = d.family().kind, t.words = std::move(words);
+  t.kind = d.family().kind, t.ext = d.family().ext, t.words = std::move(words);
   std::vector<size_t> offsets;
   t.image = d.family().image(found, offsets);
   const format::Tape tape = ReadDecoded(t);
@@ -47,7 +47,7 @@ DecodedTape Finish(Decoder &d, std::vector<Found> found, std::string words) {
 
 format::Tape ReadDecoded(const DecodedTape &t) {
   if (t.kind == format::Kind::tzx) return format::Tape::FromTzx(t.image);
-  return format::Tape::Read(t.kind, t.image, format::ReadOptions{"recording"});
+  return format::Tape::Read(t.kind, t.image, format::ReadOptions{std::string("recording.") + t.ext});
 }
 
 std::string Clock(double seconds) {

@@ -1,5 +1,7 @@
 #include "format/images.hpp"
 
+#include "format/readers.hpp"
+
 #include <cctype>
 #include <cstring>
 
@@ -12,12 +14,21 @@ bool SpectrumBlocks(const Tape &t) { return t.spectrum_blocks(); }
 // and says which it leaves out.
 bool NotCommodore(const Tape &t) { return t.kind() != Kind::commodore; }
 
+bool Zx81(const Tape &t) { return IsZx81Tape(t, false); }
+bool Zx80(const Tape &t) { return IsZx81Tape(t, true); }
+Image P81(const Tape &t, int first, int end, const WriteContext &c) { return WriteZx81(t, first, end, true, false, c.left_out); }
+Image P(const Tape &t, int first, int end, const WriteContext &c) { return WriteZx81(t, first, end, false, true, c.left_out); }
+Image O(const Tape &t, int first, int end, const WriteContext &c) { return WriteZx81(t, first, end, false, false, c.left_out); }
+
 Image Tzx(const Tape &t, int first, int end, const WriteContext &c) { return WriteTzx(t, first, end, c.description); }
 Image Tap(const Tape &t, int first, int end, const WriteContext &c) { return WriteTap(t, first, end, c.left_out); }
 
 const ImageFormat kImages[] = {
     {"tzx", "cdt", "TZX", "the blocks of the Spectrum, the CPC and the C64", "all blocks", SpectrumBlocks, Tzx},
     {"tap", "", "TAP", "the data blocks of the Spectrum", "data blocks", NotCommodore, Tap},
+    {"p81", "", "P81", "the programs of the ZX81", "programs", Zx81, P81},
+    {"p", "", "P", "a program of the ZX81", "one program", Zx81, P},
+    {"o", "", "O", "the programs of the ZX80", "programs", Zx80, O},
 };
 
 std::string Lower(std::string s) {
