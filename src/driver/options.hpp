@@ -11,7 +11,7 @@ namespace driver {
 
 class Console;
 
-enum class Mode { play, info, one };  // replay or conversion; "-info"; "-one"
+enum class Mode { play, info, one, contents };  // replay or conversion; "-info"; "-one"; what the tape holds
 enum class Output { live, voc, au, wav, tzx, tap, csw };  // csw: a recording's square wave (-rec only)
 // Whether the output is a tape image (else sound).
 inline bool IsTapeOutput(Output o) { return o == Output::tzx || o == Output::tap; }
@@ -32,6 +32,9 @@ struct Options {
   std::string output_name;  // the sound file or tape image of a conversion
   int channel = -1;         // of a stereo recording: 0 left, 1 right, -1 the one that decodes better
   bool record = false;      // -rec: from the line input into output_name
+  // What the tape holds (Mode::contents): -basic, -hex, -screen FILE, -extract DIR.
+  bool basic = false, hex = false;
+  std::string screen, extract;
 };
 
 // Highest sampling rate accepted: one sample per T-state of the 3.5 MHz clock.
