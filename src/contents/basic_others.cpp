@@ -142,9 +142,10 @@ Listing ListMsx(const std::vector<uint8_t> &p) {
   constexpr unsigned kBase = 0x8001;  // where the program lies in memory
   const format::Reader r(p.data(), p.size());
   size_t at = 0;
-  for (int guard = 0; at + 4 <= p.size() && guard <= 65536; guard++) {
+  while (at + 2 <= p.size()) {
     const unsigned link = r.u16(at);
     if (link == 0) return out;
+    if (at + 4 > p.size()) break;
     std::string l = strprintf("%u ", r.u16(at + 2));
     size_t i = at + 4;
     bool quoted = false, rest = false, data = false;  // rest: a REM's text
@@ -200,7 +201,7 @@ Listing ListMsx(const std::vector<uint8_t> &p) {
     }
     at = link - kBase;
   }
-  if (at + 4 > p.size()) out.problems.push_back("the program ends without its end mark");
+  out.problems.push_back("the program ends without its end mark");
   return out;
 }
 

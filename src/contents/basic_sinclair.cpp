@@ -14,8 +14,8 @@ using format::strprintf;
 
 namespace {
 
-// How a keyword is spaced.
-enum Space : uint8_t { none, after, both };
+// How a keyword is spaced (a keyword that ends in a sign has no space after it).
+enum Space : uint8_t { none, after, before, both };
 struct Word {
   const char *text;
   Space space;
@@ -31,7 +31,7 @@ constexpr Word kSpectrum[] = {
     {"STR$", after}, {"CHR$", after}, {"NOT", after}, {"BIN", after}, {"OR", both}, {"AND", both},
     {"<=", none}, {">=", none}, {"<>", none}, {"LINE", both}, {"THEN", both}, {"TO", both},
     {"STEP", both}, {"DEF FN", both}, {"CAT", both}, {"FORMAT", both}, {"MOVE", both}, {"ERASE", both},
-    {"OPEN #", both}, {"CLOSE #", both}, {"MERGE", both}, {"VERIFY", both}, {"BEEP", both}, {"CIRCLE", both},
+    {"OPEN #", before}, {"CLOSE #", before}, {"MERGE", both}, {"VERIFY", both}, {"BEEP", both}, {"CIRCLE", both},
     {"INK", both}, {"PAPER", both}, {"FLASH", both}, {"BRIGHT", both}, {"INVERSE", both}, {"OVER", both},
     {"OUT", both}, {"LPRINT", both}, {"LLIST", both}, {"STOP", both}, {"READ", both}, {"DATA", both},
     {"RESTORE", both}, {"NEW", both}, {"BORDER", both}, {"CONTINUE", both}, {"DIM", both}, {"REM", both},
@@ -81,9 +81,9 @@ static_assert(sizeof kZx81Chars == 65 && sizeof kZx80Chars == 65);
 class Line {
  public:
   void word(const Word &w) {
-    if (w.space == both && !ends_in_space()) text += ' ';
+    if ((w.space == both || w.space == before) && !ends_in_space()) text += ' ';
     text += w.text;
-    if (w.space != none) text += ' ';
+    if (w.space == both || w.space == after) text += ' ';
     number_.clear();
     name_ = false;
   }
