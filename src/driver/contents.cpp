@@ -124,6 +124,7 @@ void screens(const Options &o, Console &c, const std::vector<TapeFile> &files) {
     const std::string name = ++n == 1 ? stem + ".png" : strprintf("%s-%d.png", stem.c_str(), n);
     if (os::IdentityOf(name).exists && !is_png(name))
       throw Failure(strprintf("%s is there and is no PNG picture: it is not overwritten!", name.c_str()));
+    warn_problems(c, f);
     if (f.bytes.size() != contents::kScreenBytes)
       c.warning(strprintf("Block %d holds %u bytes of a screen's 6912: drawn as far as they go!", f.block,
                           unsigned(f.bytes.size())));
