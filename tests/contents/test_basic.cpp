@@ -111,7 +111,8 @@ TEST(SpectrumBasic, ListsAsListbasicDoesOnTheTestsTapes) {
     std::string path;
     bool k128;
   };
-  const Tape tapes[] = {{examples + "demo.tzx", false}, {examples + "demo.tap", false}, {dir.file("keywords.tap"), true}};
+  const Tape tapes[] = {{examples + "demo.tzx", false}, {examples + "demo.tap", false}, {examples + "screen.tap", false},
+                        {dir.file("keywords.tap"), true}};
   int programs = 0, same = 0;
   for (const Tape &t : tapes) {
     SCOPED_TRACE(t.path);
