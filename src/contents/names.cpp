@@ -19,7 +19,7 @@ std::string SafeName(const std::string &name, const std::string &fallback) {
   while (!stem.empty() && stem.back() == ' ') stem.pop_back();
   for (char &c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   const bool numbered = stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) && stem[3] >= '1' && stem[3] <= '9';
-  if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || numbered) s.insert(stem.size(), "_");
+  if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || numbered) s.insert(stem.size(), 1, '_');
   return s;
 }
 
