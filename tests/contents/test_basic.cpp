@@ -243,12 +243,12 @@ TEST(OtherBasics, MsxNumbersAndTheColonsLISTHides) {
           ' ', ':', 0xA1, ' ', 0x89, ' ', 0x0E, 200, 0, ' ', ':', 0x8F, 0xE6, 'n', 'o', 't', 'e', 0};
   const size_t second = p.size();
   p[0] = uint8_t(0x8001 + second), p[1] = uint8_t((0x8001 + second) >> 8);
-  const Bytes two{0, 0, 20, 0, 0x84, ' ', '1', ',', '"', 'A', ':', 'B', '"', ':', 'X', 0xEF, 0x0F, 255, 0, 0, 0};
+  const Bytes two{0, 0, 20, 0, 0x84, ' ', '1', ',', '"', 'A', ':', 'B', '"', ':', 'X', 0xEF, 0x0F, 255, ':', 'Y', 0xEF, 0x11, 0, 0, 0};
   const size_t third = second + two.size() - 2;
   put(p, two);
   p[second] = uint8_t(0x8001 + third), p[second + 1] = uint8_t((0x8001 + third) >> 8);
   const contents::Listing l = contents::ListMsx(p);
-  EXPECT_EQ(l.lines, (std::vector<std::string>{"10 IF A>&HFF THEN PRINT 1.5 ELSE GOTO 200 'note", "20 DATA 1,\"A:B\":X=255"}));
+  EXPECT_EQ(l.lines, (std::vector<std::string>{"10 IF A>&HFF THEN PRINT 1.5 ELSE GOTO 200 'note", "20 DATA 1,\"A:B\":X=255:Y=0"}));
   EXPECT_TRUE(l.problems.empty());
 }
 

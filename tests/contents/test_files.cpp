@@ -10,6 +10,7 @@
 #endif
 
 #include "contents/dump.hpp"
+#include "contents/files.hpp"
 #include "contents/names.hpp"
 #include "contents/screen.hpp"
 #include "support/harness.hpp"
@@ -113,6 +114,11 @@ TEST(Screen, EachScreenOfATapeBecomesAPicture) {
   EXPECT_NE(harness::run_here({"-screen", dir.file("x.png"), dir.file("short.tap")}).out.find(" is there and is no PNG picture: it is not overwritten!"), std::string::npos);
   EXPECT_EQ(harness::read_file(dir.file("x.png")), "no");
 #endif
+}
+
+TEST(Extract, AcornsCrcIsCrc16WithPolynomial0x1021From0) {
+  const std::string check = "123456789";  // the check value of that CRC: 0x31C3
+  EXPECT_EQ(contents::AcornCrc(reinterpret_cast<const uint8_t *>(check.data()), check.size()), 0x31C3);
 }
 
 TEST(Extract, NamesAreNeverPathsAndLegalEverywhere) {
