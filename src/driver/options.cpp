@@ -58,6 +58,10 @@ const char *const kUsage[] = {
     "                  -right    Decode the right channel of a stereo recording",
     "                  -rec      Record from the line input into the file",
     "                  -2400     Play MSX CAS tapes at 2400 baud (1200 without)",
+    "                  -basic    List the BASIC programs on the tape",
+    "                  -hex      Show the bytes of each data block (-b/-e for a range)",
+    "                  -screen f Write each loading screen as a picture, f.png",
+    "                  -extract d Write every file on the tape into folder d",
 };
 
 [[noreturn]] void invalidoption(const char *s) { throw Failure(strprintf("Invalid Option %s !", s)); }
@@ -66,6 +70,13 @@ const char *const kUsage[] = {
 int switch_value(int argc, char **argv, int &n) {
   if (n + 1 >= argc) throw Failure(strprintf("Switch %s needs a number after it !", argv[n]));
   return getnumber(argv[++n]);
+}
+
+// The name after "-screen" or "-extract".
+std::string switch_name(int argc, char **argv, int &n) {
+  if (n + 1 >= argc || argv[n + 1][0] == 0)
+    throw Failure(strprintf("Switch %s needs a %s after it !", argv[n], argv[n][1] == 's' ? "file name" : "folder"));
+  return argv[++n];
 }
 
 // The per cent after "-vol" or "-speed": a decimal number from lo to hi, and
@@ -231,10 +242,18 @@ std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console)
         o.expand = true;
         break;
       case 'b':
+        if (is("-basic")) {
+          o.basic = true;
+          break;
+        }
         if (!is("-b")) invalidoption(a);
         o.starting = switch_value(argc, argv, n);
         break;
       case 'e':
+        if (is("-extract")) {
+          o.extract = switch_name(argc, argv, n);
+          break;
+        }
         if (is("-exact")) {
           once(a, 4);
           o.timing.exact = true;
@@ -260,7 +279,15 @@ std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console)
         if (!is("-2400")) invalidoption(a);
         o.msx_2400 = true;
         break;
+      case 'h':
+        if (!is("-hex")) invalidoption(a);
+        o.hex = true;
+        break;
       case 's':
+        if (is("-screen")) {
+          o.screen = switch_name(argc, argv, n);
+          break;
+        }
         if (!is("-speed")) invalidoption(a);
         once(a, 16);
         o.timing.speed = percent(argc, argv, n, 50, 200, "speed");
@@ -272,6 +299,13 @@ std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console)
 
   if (voc && o.mode != Mode::play) throw Failure("Both -voc AND -info (or -one) switches selected !");
   if (files == 0) throw Failure("No Files specified !");
+  if (o.basic || o.hex || !o.screen.empty() || !o.extract.empty()) {
+    if (o.mode != Mode::play || o.record || au || wav || tape || files > 1)
+      throw Failure("-basic, -hex, -screen and -extract show what a tape holds: they go with no listing, sound file, "
+                    "tape image or recording !");
+    o.mode = Mode::contents;
+    return o;
+  }
   if (o.record) return recording(o, voc ? Output::voc : au ? Output::au : wav ? Output::wav : tape, files, nfreq);
   // VOC wins when several are asked for, then AU.
   o.output = voc ? Output::voc : au ? Output::au : wav ? Output::wav : tape.value_or(Output::live);

@@ -12,7 +12,7 @@ namespace driver {
 
 class Console;
 
-enum class Mode { play, info, one };  // replay or conversion; "-info"; "-one"
+enum class Mode { play, info, one, contents };  // replay or conversion; "-info"; "-one"; what the tape holds
 // csw: a recording's square wave (-rec only); image: another machine's tape
 // image, as its name says (.uef, .p81, ...).
 enum class Output { live, voc, au, wav, tzx, tap, csw, image };
@@ -36,6 +36,9 @@ struct Options {
   const format::ImageFormat *image = nullptr;  // of a tape image: the format its name or switch asks for
   int channel = -1;         // of a stereo recording: 0 left, 1 right, -1 the one that decodes better
   bool record = false;      // -rec: from the line input into output_name
+  // What the tape holds (Mode::contents): -basic, -hex, -screen FILE, -extract DIR.
+  bool basic = false, hex = false;
+  std::string screen, extract;
 };
 
 // Highest sampling rate accepted: one sample per T-state of the 3.5 MHz clock.

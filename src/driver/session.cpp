@@ -79,7 +79,7 @@ void Session::load() {
   }
   const format::Kind kind = format::KindOf(image, opt_.input).value_or(format::Kind::tzx);
   // A CSW file is played as it stands, and decoded when it becomes a tape image.
-  if (kind == format::Kind::csw && IsTapeOutput(opt_.output) && opt_.mode == Mode::play)
+  if (kind == format::Kind::csw && ((IsTapeOutput(opt_.output) && opt_.mode == Mode::play) || opt_.mode == Mode::contents))
     return load_recording(kind, std::move(image));
   switch (kind) {
     case format::Kind::tzx: {

@@ -38,6 +38,10 @@ class Session {
   // replay and conversion, one second at the current level follows, and the
   // output is finished.
   void play();
+  // The tape loaded and the block range: from index first() up to end().
+  const format::Tape &tape() const { return *tape_; }
+  int first() const { return first_; }
+  int end() const { return cur_.end; }
   // After a failure: what was converted is kept as a valid sound file; the
   // sound device stops at once. Reports a failure of its own.
   void end_early();
