@@ -236,7 +236,7 @@ void Session::prefix(const format::IndexedBlock &b) {
 
 std::string Session::where() const { return front::WhereClock(where_, cur_.curr); }
 
-const char *Session::check_word() const { return front::CheckWord(where_, cur_.curr); }
+const char *Session::check_word() const { return front::CheckWord(where_[static_cast<size_t>(cur_.curr)].check); }
 
 listing::Place Session::place(const format::IndexedBlock &b) const {
   return listing::Place{cur_.curr + 1, b.offset, b.id, cur_.curr == cur_.end - 1, machine_};

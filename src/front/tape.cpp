@@ -101,8 +101,8 @@ std::string WhereClock(const std::vector<decode::Where> &where, int index) {
   return decode::Clock(where[static_cast<size_t>(index)].start);
 }
 
-const char *CheckWord(const std::vector<decode::Where> &where, int index) {
-  switch (where[static_cast<size_t>(index)].check) {
+const char *CheckWord(decode::Check check) {
+  switch (check) {
     case decode::Check::good: return "good";
     case decode::Check::bad: return "BAD";
     case decode::Check::none: break;
@@ -110,8 +110,12 @@ const char *CheckWord(const std::vector<decode::Where> &where, int index) {
   return "-";
 }
 
+std::string OnePrefix(int number, const decode::Where &w) {
+  return strprintf("%3d %7s %-4s:", number, decode::Clock(w.start).c_str(), CheckWord(w.check));
+}
+
 std::string OnePrefix(const std::vector<decode::Where> &where, int index, uint64_t offset) {
-  if (!where.empty()) return strprintf("%3d %7s %-4s:", index + 1, WhereClock(where, index).c_str(), CheckWord(where, index));
+  if (!where.empty()) return OnePrefix(index + 1, where[static_cast<size_t>(index)]);
   return strprintf("%3d-%5llX:", index + 1, static_cast<unsigned long long>(offset));
 }
 

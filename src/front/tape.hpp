@@ -40,9 +40,11 @@ Loaded Load(const LoadOptions &options, const Announce &say, const decode::Progr
 // offset ("  3-   2A:"); for a decoded recording (`where` not empty) where it begins and how
 // its checksum stands ("  3   0:04.2 good:").
 std::string OnePrefix(const std::vector<decode::Where> &where, int index, uint64_t offset);
+// The same of a block found in a recording, numbered from 1.
+std::string OnePrefix(int number, const decode::Where &where);
 // "m:ss.s" and "good", "BAD" or "-" of a block of a decoded recording.
 std::string WhereClock(const std::vector<decode::Where> &where, int index);
-const char *CheckWord(const std::vector<decode::Where> &where, int index);
+const char *CheckWord(decode::Check check);
 
 // Fails when a TZX image cannot hold the tape's blocks (another machine's).
 void CheckTzx(const format::Tape &tape);
