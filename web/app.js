@@ -21,7 +21,7 @@ function call(name, ...args) {
 }
 const json = (name, ...args) => JSON.parse(app.m.UTF8ToString(call(name, ...args)));
 
-function say(text) { $('message').textContent = text; }
+function say(text) { $('message').textContent = text; $('message').classList.toggle('error', text.includes('-- Error')); }
 
 // The signal's switches, remembered between visits.
 const SWITCHES = ['exact', 'invert', 'mode128', 'msx2400', 'wide', 'volume', 'speed', 'rate'];
@@ -167,7 +167,7 @@ async function play() {
   await app.ctx.resume();
   app.playing = true; app.waiting = false;
   app.node.port.postMessage({paused: false});
-  app.playMs = performance.now() - t0;
+  if (!app.firstPlay) app.firstPlay = {ready: Math.round(performance.now() - t0), device: Math.round(1000 * (app.ctx.baseLatency + (app.ctx.outputLatency || 0)))};
   draw();
 }
 function pause() {

@@ -5,8 +5,9 @@ const FILES = ['./', 'index.html', 'style.css', 'app.js', 'worklet.js', 'reelwri
 self.addEventListener('install', e => e.waitUntil(caches.open(CACHE).then(c => c.addAll(FILES)).then(() => self.skipWaiting())));
 self.addEventListener('activate', e => e.waitUntil(self.clients.claim()));
 self.addEventListener('fetch', e => {
-  const url = new URL(e.request.url);
-  if (e.request.method !== 'GET' || url.origin !== location.origin) return;
+  const url = new URL(e.request.url), scope = new URL(self.registration.scope);
+  const own = url.origin === scope.origin && FILES.some(f => new URL(f, scope).pathname === url.pathname);
+  if (e.request.method !== 'GET' || !own) return;  // a tape the page opens is no file of its own
   e.respondWith(caches.open(CACHE).then(async c => {
     const kept = await c.match(e.request, {ignoreSearch: true});
     const fresh = fetch(e.request).then(r => { if (r.ok) c.put(e.request, r.clone()); return r; });

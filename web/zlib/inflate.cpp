@@ -108,6 +108,7 @@ void InflateAll(Inflated &s, const uint8_t *in, size_t n) {
   } else if (n < 2) {
     return void(s.result = Z_BUF_ERROR);
   }
+  if (start > n) return void(s.result = Z_BUF_ERROR);
   // The input is padded, so that a stream cut short is seen: it reads past its end.
   constexpr size_t kPad = 16;
   std::vector<uint8_t> padded(n - start + kPad);

@@ -1,0 +1,173 @@
+// The web page's side of the program against the program itself: the list,
+// the saved files, the player's samples and the recorder's blocks are what
+// the command line prints and writes.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/harness.hpp"
+#include "web/page.hpp"
+
+namespace {
+
+using harness::read_file, harness::run, harness::TempDir;
+
+const std::string kDemo = std::string(REELWRIGHT_SOURCE_DIR) + "/examples/demo.tzx";
+
+// The block lines of the program's one-line listing, everything shown.
+std::string OneLines(const std::string &path) {
+  const std::string out = run({"-one", "-x", path}).out;
+  return out.substr(out.find("\n\n", out.find("Number of Blocks")) + 2);
+}
+
+// The strings of a JSON list of strings, as the page reads them (\u00XX is a byte).
+std::string Joined(const std::string &json, const std::string &key) {
+  std::string r;
+  size_t at = json.find("\"" + key + "\":[") + key.size() + 4;
+  for (bool in = false; at < json.size() && (in || json[at] != ']'); at++) {
+    const char c = json[at];
+    if (c == '"') in = !in;
+    else if (in && c == '\\') {
+      const char e = json[++at];
+      if (e == 'n') r += '\n';
+      else if (e == 'u') r += static_cast<char>(std::stoi(json.substr(at + 1, 4), nullptr, 16)), at += 4;
+      else r += e;
+    } else if (in) r += c;
+  }
+  return r;
+}
+
+// The samples a player renders from a block on, as 8-bit WAV bytes.
+std::string Rendered(web::Page &p) {
+  std::string s;
+  const auto byte = [&p](bool high) { return static_cast<char>(128 + static_cast<int>(p.level(high) * 128)); };
+  for (int n; (n = p.render()) >= 0;)
+    for (int i = 0; i < n; i++) s += byte(p.samples()[i] >= 128);
+  return s;
+}
+
+TEST(Page, ListsSavesAndPlaysAsTheProgramDoes) {
+  const TempDir dir;
+  web::Page p;
+  const std::string opened = p.open(kDemo, false);
+  EXPECT_EQ(Joined(opened, "blocks"), OneLines(kDemo));
+  EXPECT_NE(opened.find("\"text\":\"\\nZXTape file revision 1.10\\nNumber of Blocks: 6\\n\""), std::string::npos);
+  // [the page's switches, the program's]
+  struct Row {
+    web::Settings set;
+    std::vector<std::string> args;
+  };
+  const Row rows[] = {
+      {{44100, {}, {}, false}, {"-wav"}},
+      {{22050, {true, 120}, {40, true, false}, false}, {"-wav", "-freq", "22050", "-exact", "-speed", "120", "-vol", "40", "-invert"}},
+      {{48000, {false, 90}, {0, false, true}, true}, {"-wav", "-freq", "48000", "-speed", "90", "-16", "-128"}},
+  };
+  for (const Row &r : rows) {
+    std::vector<std::string> args = r.args;
+    args.insert(args.end(), {kDemo, dir.file("want.wav")});
+    ASSERT_EQ(run(args).status, 0);
+    const std::string want = read_file(dir.file("want.wav"));
+    const std::string prepared = p.prepare(r.set);
+    EXPECT_EQ(p.save(web::Saved::wav, r.set.rate, dir.file("got.wav"), "demo.tzx"), "{\"warnings\":[]}");
+    EXPECT_EQ(read_file(dir.file("got.wav")), want) << args[1];
+    if (r.set.signal.wide) continue;
+    // The player's samples are the conversion's; its lengths add up to them.
+    EXPECT_TRUE(Rendered(p) == want.substr(44)) << args[1];
+    uint64_t total = 0, before_5 = 0;
+    std::string lengths = prepared.substr(prepared.find('[') + 1);
+    for (int i = 0; i < 6; i++) {
+      const uint64_t n = std::stoull(lengths);
+      if (i < 4) before_5 += n;
+      total += n;
+      lengths = lengths.substr(lengths.find_first_of(",]") + 1);
+    }
+    // The closing second follows, as short as the speed makes it.
+    EXPECT_EQ(total + static_cast<uint64_t>(r.set.rate * 100 / r.set.timing.speed), want.size() - 44) << args[1];
+    // From a block on, the same samples (in exact time a block begins afresh: no carry comes with a move).
+    p.seek(4);
+    if (!r.set.timing.exact) EXPECT_TRUE(Rendered(p) == want.substr(44 + before_5)) << "from block 5, " << args[1];
+  }
+  // A TAP file leaves the texts out, with the program's warning.
+  for (auto [kind, args, name, said] :
+       {std::tuple{web::Saved::tzx, "-tzx", "t.tzx", "{\"warnings\":[]}"},
+        {web::Saved::tap, "-tap", "t.tap",
+         "{\"warnings\":[\"A TAP file holds data blocks only; these blocks are left out: 1 (Archive Info), 2 "
+         "(Description)!\"]}"}}) {
+    ASSERT_EQ(run({args, kDemo, dir.file(name)}).status, 0);
+    EXPECT_EQ(p.save(kind, 44100, dir.file(std::string("got-") + name), "demo.tzx"), said);
+    EXPECT_EQ(read_file(dir.file(std::string("got-") + name)), read_file(dir.file(name)));
+  }
+}
+
+TEST(Page, ShowsWhereThePlayerIs) {
+  web::Page p;
+  p.open(kDemo, false);
+  p.prepare(web::Settings{44100, {}, {}, false});
+  // [block, place in it, on the tape, paused, width, the line]
+  struct Row {
+    int block;
+    uint64_t at, tape;
+    bool paused;
+    int width;
+    const char *line;
+  };
+  // (Block 3 sounds for 6 s, the tape for 19: the program's recording of it shows as much.)
+  for (const Row &r : {Row{2, 66150, 66150, true, 80, "  3 Program : BorderDemo ...  block 0:01/0:06  tape 0:01/0:19  paused"},
+                       Row{2, 0, 0, false, 110, "  3 Program : BorderDemo Length: 19 Normal Speed ...  block 0:00/0:06  tape 0:00/0:19  [--------------------]"},
+                       Row{5, 0, 15 * 44100, false, 30, "  6   0:00/0:04  0:15/0:19"}})
+    EXPECT_EQ(p.status(r.block, r.at, r.tape, r.paused, r.width), r.line);
+}
+
+TEST(Page, SaysWhyAFileIsNoTapeAndGoesOn) {
+  const TempDir dir;
+  std::ofstream(dir.file("notes.txt")) << "Not a tape at all.\n";
+  std::ofstream(dir.file("cut.tzx"), std::ios::binary) << read_file(kDemo).substr(0, 200);
+  web::Page p;
+  EXPECT_EQ(p.open(dir.file("notes.txt"), false), "{\"error\":\"File is not in ZXTape format!\",\"text\":\"\"}");
+  EXPECT_EQ(p.prepare({}), "{\"error\":\"No tape is open!\"}");
+  EXPECT_EQ(p.render(), -1);
+  EXPECT_EQ(p.save(web::Saved::tzx, 44100, dir.file("x.tzx"), "x"), "{\"error\":\"No tape is open!\",\"warnings\":[]}");
+  EXPECT_NE(p.open(dir.file("cut.tzx"), false).find("\\n-- Warning: The tape ends inside block 4, which is ignored!\\n"),
+            std::string::npos);
+  EXPECT_EQ(Joined(p.open(kDemo, false), "blocks"), OneLines(kDemo));
+}
+
+TEST(Page, DecodesTheLineInputAsAFileOfItIsDecoded) {
+  const TempDir dir;
+  ASSERT_EQ(run({"-wav", "-b", "3", kDemo, dir.file("rec.wav")}).status, 0);
+  const std::string wav = read_file(dir.file("rec.wav"));
+  web::Page p;
+  EXPECT_EQ(p.record_feed(1), "{\"error\":\"No recording is under way!\"}");
+  p.record_begin(44100);
+  std::string found, line;
+  for (size_t at = 44; at < wav.size(); at += 4096) {
+    const size_t n = std::min<size_t>(4096, wav.size() - at);
+    float *f = p.record_buffer(n);
+    for (size_t i = 0; i < n; i++) f[i] = (static_cast<uint8_t>(wav[at + i]) - 128) / 128.0f;
+    const std::string fed = p.record_feed(n);
+    found += Joined(fed, "blocks");
+    line = fed.substr(0, fed.find("\",\""));
+  }
+  EXPECT_EQ(line, "{\"line\":\"REC 0:20.5    -1 dB [###############-]  3 good, 0 bad");
+  const std::string ended = p.record_end("rec.tzx");
+  const std::string program = OneLines(dir.file("rec.wav"));
+  EXPECT_EQ(Joined(ended, "blocks"), program);
+  // As found, before the pause after each is known: the lines as -rec shows them, without the pause.
+  std::string shown = program.substr(0, program.rfind("  4 "));
+  for (size_t at; (at = shown.find(",Pause: 1.000s")) != std::string::npos;) shown.erase(at, 14);
+  EXPECT_EQ(found, shown);  // the last one ends with the recording
+  EXPECT_NE(ended.find("Recorded 0:20.5: 4 blocks, 4 good, 0 bad"), std::string::npos);
+  p.record_begin(8000);
+  p.record_buffer(8000);
+  p.record_feed(8000);
+  EXPECT_EQ(p.record_end("none.tzx"), "{\"error\":\"No block was found in the recording: no tape is made!\",\"text\":\"\\nRecorded 0:01.0: 0 blocks, 0 good, 0 bad\\n\"}");
+}
+
+TEST(Page, QuotesTextsForJson) {
+  EXPECT_EQ(web::Quoted("a\"b\\c\nd\te\x7F\xE9"), "\"a\\\"b\\\\c\\nd\\u0009e\\u007f\\u00e9\"");
+  EXPECT_EQ(web::List({}), "[]");
+  EXPECT_EQ(web::List({"a", "b"}), "[\"a\",\"b\"]");
+}
+
+}  // namespace
