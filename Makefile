@@ -14,7 +14,7 @@ EXAMPLE     ?= examples/demo.tzx
 
 FUZZ_SECONDS ?= 120
 
-.PHONY: all run deps build test test-plain test-san test-fuzz test-libcxx test-windows test-web windows web web-page fuzz bench install clean
+.PHONY: all run deps build test test-plain test-san test-fuzz test-libcxx test-windows test-web windows web web-page fuzz bench bench-web install clean
 
 all: run
 
@@ -111,6 +111,10 @@ test-web:
 
 bench: build
 	$(BUILD)/bench/bench_run $(BUILD)
+
+# The web page's size, readiness, decoding speed and CPU while playing.
+bench-web: build web-page
+	node bench/web.mjs $(BUILD_WEB) $(BUILD)/reelwright
 
 install: build
 	cmake --install $(BUILD)

@@ -101,16 +101,16 @@ async function sound() {
     if (d.captured !== undefined && app.onDump) app.onDump(d);
   };
   prepare();
-  seek(0);
+  seek(app.first || 0);
 }
 
 // The player goes on at a block: what was queued is dropped.
 function seek(i) {
+  app.first = i;
   if (!app.node) return;
   app.epoch++;
   app.node.port.postMessage({drop: app.epoch});
   app.segs = []; app.posted = 0; app.played = 0; app.pending = null; app.waiting = false;
-  app.first = i;
   call('seek', i);
   feed();
 }
@@ -174,6 +174,8 @@ function pause() {
   if (!app.node) return;
   app.playing = false;
   app.node.port.postMessage({paused: true});
+  // The device rests while nothing plays (the place is kept in the sound thread).
+  setTimeout(() => { if (!app.playing && !app.rec) app.ctx.suspend(); }, 200);
   draw();
 }
 function stop() { pause(); seek(0); draw(); }
@@ -195,7 +197,6 @@ function back() {
   moveTo(i);
 }
 function moveTo(i) {
-  if (!app.node) { app.first = i; app.pendingSeek = i; }
   seek(i);
   if (app.playing) app.node.port.postMessage({paused: false});
   draw();

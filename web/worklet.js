@@ -10,7 +10,7 @@ class TapePlayer extends AudioWorkletProcessor {
     this.capture = null; this.gaps = 0; this.told = 0;
     this.port.onmessage = ({data: m}) => {
       if (m.chunk) this.queue.push(m.chunk);
-      if ('paused' in m) this.paused = m.paused;
+      if ('paused' in m) { this.paused = m.paused; this.port.postMessage({played: this.played, epoch: this.epoch}); }
       if ('stopAt' in m) this.stopAt = m.stopAt;
       if ('drop' in m) { this.queue = []; this.at = 0; this.played = 0; this.epoch = m.drop; this.stopAt = -1; }
       if ('capture' in m) this.capture = m.capture ? [] : null;
@@ -32,7 +32,7 @@ class TapePlayer extends AudioWorkletProcessor {
     }
     out.fill(0, i);
     for (let k = 1; k < outputs[0].length; k++) outputs[0][k].set(out);
-    if (currentFrame - this.told >= 2048) { this.told = currentFrame; this.port.postMessage({played: this.played, epoch: this.epoch}); }
+    if (currentFrame - this.told >= 8192) { this.told = currentFrame; this.port.postMessage({played: this.played, epoch: this.epoch}); }
     return true;
   }
 }

@@ -55,7 +55,7 @@ export async function launch(extra = []) {
   const page = (method, params) => send(method, params, sessionId);
   await page('Page.enable'); await page('Runtime.enable');
   const b = {
-    send, page,
+    send, page, pid: proc.pid,
     on: f => listeners.push(f),
     async eval(expression) {
       const r = await page('Runtime.evaluate', {expression, awaitPromise: true, returnByValue: true, userGesture: true});

@@ -86,7 +86,9 @@ TEST(Page, ListsSavesAndPlaysAsTheProgramDoes) {
     EXPECT_EQ(total + static_cast<uint64_t>(r.set.rate * 100 / r.set.timing.speed), want.size() - 44) << args[1];
     // From a block on, the same samples (in exact time a block begins afresh: no carry comes with a move).
     p.seek(4);
-    if (!r.set.timing.exact) EXPECT_TRUE(Rendered(p) == want.substr(44 + before_5)) << "from block 5, " << args[1];
+    if (!r.set.timing.exact) {
+      EXPECT_TRUE(Rendered(p) == want.substr(44 + before_5)) << "from block 5, " << args[1];
+    }
   }
   // A TAP file leaves the texts out, with the program's warning.
   for (auto [kind, args, name, said] :

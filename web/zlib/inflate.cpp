@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -112,7 +113,7 @@ void InflateAll(Inflated &s, const uint8_t *in, size_t n) {
   // The input is padded, so that a stream cut short is seen: it reads past its end.
   constexpr size_t kPad = 16;
   std::vector<uint8_t> padded(n - start + kPad);
-  std::memcpy(padded.data(), in + start, n - start);
+  std::copy(in + start, in + n, padded.begin());
   stbi__zbuf a{};
   a.zbuffer = padded.data();
   a.zbuffer_end = padded.data() + padded.size();
