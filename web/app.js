@@ -94,6 +94,7 @@ async function sound() {
   await app.ctx.audioWorklet.addModule('worklet.js');
   app.node = new AudioWorkletNode(app.ctx, 'tape-player', {outputChannelCount: [2]});
   app.node.connect(app.ctx.destination);
+  if (!app.playing) await app.ctx.suspend();  // until Play
   app.node.port.onmessage = ({data: d}) => {
     if (d.epoch !== undefined && d.epoch !== app.epoch) return;
     if (d.played !== undefined) { app.played = d.played; feed(); }
@@ -275,6 +276,8 @@ function keys(e) {
 function start() {
   restore();
   app.ready = Reelwright().then(m => { app.m = m; app.page = m._rw_new(); app.readyAt = performance.now(); });
+  // The sound thread is made ready at once (its device starts at the first Play).
+  app.ready.then(sound).catch(e => say('-- Error: No sound: ' + e.message));
   $('open').addEventListener('change', e => { if (e.target.files[0]) open(e.target.files[0]); e.target.value = ''; });
   $('play').onclick = play; $('pause').onclick = pause; $('next').onclick = next; $('previous').onclick = back;
   $('save-wav').onclick = () => save(0); $('save-tzx').onclick = () => save(1); $('save-tap').onclick = () => save(2);

@@ -174,6 +174,7 @@ std::string Page::prepare(const Settings &s) {
 }
 
 void Page::seek(int block) {
+  if (!tape_.tape) return;
   out_ = std::make_unique<Collect>(true);
   player_ = std::make_unique<Pipeline>(*out_, set_.rate, set_.timing);
   next_ = block;

@@ -128,6 +128,7 @@ TEST(Page, SaysWhyAFileIsNoTapeAndGoesOn) {
   web::Page p;
   EXPECT_EQ(p.open(dir.file("notes.txt"), false), "{\"error\":\"File is not in ZXTape format!\",\"text\":\"\"}");
   EXPECT_EQ(p.prepare({}), "{\"error\":\"No tape is open!\"}");
+  p.seek(0);
   EXPECT_EQ(p.render(), -1);
   EXPECT_EQ(p.save(web::Saved::tzx, 44100, dir.file("x.tzx"), "x"), "{\"error\":\"No tape is open!\",\"warnings\":[]}");
   EXPECT_NE(p.open(dir.file("cut.tzx"), false).find("\\n-- Warning: The tape ends inside block 4, which is ignored!\\n"),
