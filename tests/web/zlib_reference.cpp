@@ -1,9 +1,17 @@
-// zlib itself, the reference the web build's inflate is held to.
+// zlib itself, the reference the web build's inflate is held to
+// (test_inflate.cpp, which sees the web build's zlib.h instead).
 #include <zlib.h>
 
-#include "zlib_reference.hpp"
+#include <cstdint>
+#include <vector>
 
 namespace reference {
+
+using Bytes = std::vector<uint8_t>;
+struct Inflated {
+  Bytes bytes;
+  int code = 0;
+};
 
 Bytes Deflate(const Bytes &data, bool gzip, bool named) {
   z_stream z{};
