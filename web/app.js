@@ -47,7 +47,8 @@ function prepare() {
   const r = json('prepare', rate(), s.exact, s.speed, s.invert, s.volume, s.wide, s.mode128);
   app.lengths = r.lengths;
   app.low = call('level', 0); app.high = call('level', 1);
-  if (r.warnings.length) say(r.warnings.map(w => '-- Warning: ' + w).join('\n'));
+  const notes = r.warnings.map(w => '-- Warning: ' + w).concat(r.error ? ['-- Error: ' + r.error] : []);
+  if (notes.length) say(notes.join('\n'));
 }
 
 function show(r, name) {

@@ -155,14 +155,19 @@ std::string Page::prepare(const Settings &s) {
   lengths_.clear();
   levels_.clear();
   std::vector<std::string> warnings;
-  for (int i = 0; i < tape_.tape->size(); i++) {
-    levels_.push_back(p.stream.level());
-    const uint64_t before = count.count;
-    const format::Block b = tape_.tape->at(i).block;
-    const std::string problem = engine::Play(b, p.stream);
-    if (!problem.empty()) warnings.push_back(strprintf("Block %d %s!", i + 1, problem.c_str()));
-    p.flush();
-    lengths_.push_back(count.count - before);
+  try {
+    for (int i = 0; i < tape_.tape->size(); i++) {
+      levels_.push_back(p.stream.level());
+      const uint64_t before = count.count;
+      const format::Block b = tape_.tape->at(i).block;
+      const std::string problem = engine::Play(b, p.stream);
+      if (!problem.empty()) warnings.push_back(strprintf("Block %d %s!", i + 1, problem.c_str()));
+      p.flush();
+      lengths_.push_back(count.count - before);
+    }
+  } catch (const Failure &f) {  // longer than a sound file holds: the page plays none of it
+    lengths_.clear();
+    return "{\"error\":" + Quoted(f.what()) + ",\"lengths\":[],\"warnings\":" + List(warnings) + "}";
   }
   std::string l = "[";
   for (uint64_t n : lengths_) {
@@ -182,16 +187,21 @@ void Page::seek(int block) {
 }
 
 int Page::render() {
-  if (!player_) return -1;
+  if (!player_ || lengths_.empty()) return -1;
   out_->bytes.clear();
   const int n = tape_.tape->size();
   if (next_ > n) return -1;
-  if (next_ == n) {
-    player_->stream.pause(1000);  // the second that closes a conversion
-  } else {
-    engine::Play(tape_.tape->at(next_).block, player_->stream);
+  try {
+    if (next_ == n) {
+      player_->stream.pause(1000);  // the second that closes a conversion
+    } else {
+      engine::Play(tape_.tape->at(next_).block, player_->stream);
+    }
+    player_->flush();
+  } catch (const std::exception &) {  // more than memory holds: the tape ends here
+    next_ = n + 1;
+    return -1;
   }
-  player_->flush();
   rendered_ = next_++;
   return static_cast<int>(out_->bytes.size());
 }
