@@ -61,7 +61,7 @@ try {
   const playing = await span();
   await b.eval('reelwright.pause()');
   const paused = await span();
-  const gaps = await b.eval('new Promise(r => { reelwright.onDump = d => r(d.gaps); reelwright.node.port.postMessage({dump: true}); })');
+  const gaps = await b.eval('reelwright.dump().then(d => d.gaps)');
   const pc = x => (100 * x).toFixed(1) + ' %';
   console.log(`CPU of all the browser's processes: ${pc(open)} of a core with the tape open, ${pc(playing)} playing, ` +
     `${pc(paused)} paused: playing takes ${pc(playing - open)} (goal at most 5 %); gaps in the sound: ${gaps}`);

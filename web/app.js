@@ -166,6 +166,7 @@ async function play() {
   if (!app.tape || app.rec) return;
   const t0 = performance.now();
   await sound();
+  clearTimeout(app.rest);
   await app.ctx.resume();
   app.playing = true; app.waiting = false;
   app.node.port.postMessage({paused: false});
@@ -176,9 +177,19 @@ function pause() {
   if (!app.node) return;
   app.playing = false;
   app.node.port.postMessage({paused: true});
-  // The device rests while nothing plays (the place is kept in the sound thread).
-  setTimeout(() => { if (!app.playing && !app.rec) app.ctx.suspend(); }, 200);
+  rest();
   draw();
+}
+// The device rests while nothing plays (the place is kept in the sound thread).
+function rest() {
+  clearTimeout(app.rest);
+  app.rest = setTimeout(() => { if (!app.playing && !app.rec) app.ctx.suspend(); }, 200);
+}
+// For the tests: what the sound thread played since capture began, and the gaps in it.
+function dump() {
+  clearTimeout(app.rest);
+  return app.ctx.resume().then(() => new Promise(r => { app.onDump = r; app.node.port.postMessage({dump: true}); }))
+    .finally(() => { if (!app.playing) rest(); });
 }
 function stop() { pause(); seek(0); draw(); }
 function toggle() { if (app.playing) pause(); else play(); }
@@ -303,5 +314,5 @@ function start() {
   draw();
 }
 app.open = open; app.save = save; app.play = play; app.pause = pause; app.next = next; app.back = back;
-app.heard = heard; app.moveTo = moveTo;
+app.heard = heard; app.moveTo = moveTo; app.dump = dump;
 start();
