@@ -68,7 +68,7 @@ function show(r, name) {
     li.textContent = line.replace(/\n$/, ''); li.tabIndex = 0; li.dataset.i = i;
     ol.append(li);
   });
-  stop(); prepare(); draw();
+  prepare(); stop();
 }
 
 async function open(file) {
@@ -167,6 +167,7 @@ async function play() {
   const t0 = performance.now();
   await sound();
   clearTimeout(app.rest);
+  feed();
   await app.ctx.resume();
   app.playing = true; app.waiting = false;
   app.node.port.postMessage({paused: false});

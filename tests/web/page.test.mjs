@@ -106,8 +106,8 @@ it('plays the program\'s conversion at the sound device\'s rate, paused to the s
   await b.eval(`reelwright.node.port.postMessage({capture: true}); reelwright.play()`);
   await new Promise(r => setTimeout(r, 800));
   await b.eval('reelwright.pause()');
-  const held = await b.eval('new Promise(r => setTimeout(() => r(reelwright.played), 200))');
-  await new Promise(r => setTimeout(r, 300));
+  const held = await b.eval('new Promise(r => setTimeout(() => r(reelwright.played), 400))');
+  await new Promise(r => setTimeout(r, 500));
   assert.equal(await b.eval('reelwright.played'), held, 'paused, the place stays');
   await b.eval('reelwright.play()');
   await new Promise(r => setTimeout(r, 800));
