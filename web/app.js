@@ -252,7 +252,6 @@ async function record() {
   call('record_begin', app.ctx.sampleRate);
   $('blocks').replaceChildren(); app.tape = null; say('');
   $('record').setAttribute('aria-pressed', 'true'); $('record').textContent = 'Stop recording';
-  $('record-lines').hidden = false; $('record-lines').open = true;
   $('name').textContent = 'Recording from the line input, ' + app.ctx.sampleRate + ' Hz';
   node.port.onmessage = ({data}) => {
     app.m.HEAPF32.set(data, call('record_buffer', data.length) >> 2);
