@@ -1,5 +1,5 @@
-// Debian's Chromium, headless, driven over the DevTools protocol on a pipe
-// (no WebSocket, no package), and a static server for the page on the loopback.
+// Debian's Chromium, headless, driven over the DevTools protocol on a pipe (no WebSocket, no
+// package), and a static server for the page on the loopback.
 import {spawn} from 'node:child_process';
 import {existsSync, mkdtempSync, readFileSync, rmSync, statSync} from 'node:fs';
 import {createServer} from 'node:http';
@@ -36,27 +36,27 @@ export async function launch(extra = []) {
   {stdio: ['ignore', 'ignore', 'ignore', 'pipe', 'pipe']});
   const out = proc.stdio[3], inp = proc.stdio[4];
   let id = 0, buf = '';
-  const waiting = new Map(), listeners = [];
+  const waiting = new Map();
   inp.on('data', d => {
     buf += d.toString();
     for (let end; (end = buf.indexOf('\0')) >= 0; buf = buf.slice(end + 1)) {
       const m = JSON.parse(buf.slice(0, end));
-      if (m.id && waiting.has(m.id)) { const [ok, fail] = waiting.get(m.id); waiting.delete(m.id); m.error ? fail(new Error(m.error.message)) : ok(m.result); }
-      else listeners.forEach(l => l(m));
+      if (!waiting.has(m.id)) continue;  // an event
+      const [ok, fail] = waiting.get(m.id);
+      waiting.delete(m.id);
+      m.error ? fail(new Error(m.error.message)) : ok(m.result);
     }
   });
   const send = (method, params = {}, sessionId) => new Promise((ok, fail) => {
     waiting.set(++id, [ok, fail]);
     out.write(JSON.stringify({id, method, params, sessionId}) + '\0');
   });
-  const {targetInfos} = await send('Target.getTargets');
-  const target = targetInfos.find(t => t.type === 'page');
+  const target = (await send('Target.getTargets')).targetInfos.find(t => t.type === 'page');
   const {sessionId} = await send('Target.attachToTarget', {targetId: target.targetId, flatten: true});
   const page = (method, params) => send(method, params, sessionId);
   await page('Page.enable'); await page('Runtime.enable');
   const b = {
     send, page, pid: proc.pid,
-    on: f => listeners.push(f),
     async eval(expression) {
       const r = await page('Runtime.evaluate', {expression, awaitPromise: true, returnByValue: true, userGesture: true});
       if (r.exceptionDetails) throw new Error(r.exceptionDetails.exception?.description || r.exceptionDetails.text);
@@ -68,9 +68,7 @@ export async function launch(extra = []) {
       throw new Error('timed out waiting for ' + expression);
     },
     async go(url) { await page('Page.navigate', {url}); await b.until('!!(window.reelwright && reelwright.m)', 15000); },
-    async size(width, height, mobile = false) {
-      await page('Emulation.setDeviceMetricsOverride', {width, height, deviceScaleFactor: 1, mobile});
-    },
+    size: (width, height, mobile = false) => page('Emulation.setDeviceMetricsOverride', {width, height, deviceScaleFactor: 1, mobile}),
     async key(key, code = key) {
       for (const type of ['keyDown', 'keyUp']) await page('Input.dispatchKeyEvent', {type, key, code, windowsVirtualKeyCode: {ArrowLeft: 37, ArrowRight: 39, ' ': 32, Escape: 27}[key] || key.toUpperCase().charCodeAt(0)});
     },

@@ -1,8 +1,7 @@
-// The web page in headless Chromium against the program itself: what the
-// page lists, saves, plays and decodes is what the command line prints and
-// writes. Run: node --test tests/web/ with REELWRIGHT_WEB (the page's folder)
-// and REELWRIGHT (the program); skips, saying why, without them or Chromium.
-import {execFileSync, spawnSync} from 'node:child_process';
+// The web page in headless Chromium against the program itself: what the page lists, saves, plays
+// and decodes is what the command line prints and writes. Run: node --test tests/web/ with
+// REELWRIGHT_WEB (the page's folder) and REELWRIGHT (the program); without them or Chromium it skips, saying why.
+import {spawnSync} from 'node:child_process';
 import {createHash} from 'node:crypto';
 import {existsSync, mkdirSync, mkdtempSync, readFileSync, readdirSync, writeFileSync, truncateSync} from 'node:fs';
 import {tmpdir} from 'node:os';
@@ -19,7 +18,7 @@ const it = missing ? (name) => test(name, {skip: missing}) : test;
 
 const files = mkdtempSync(join(tmpdir(), 'reelwright-web-'));
 const run = (...args) => spawnSync(PROGRAM, args, {encoding: 'latin1', input: ''});
-const sha = bytes => createHash('sha256').update(bytes).digest('hex');
+const sha = bytes => createHash('sha256').update(bytes).digest('hex'), sleep = ms => new Promise(r => setTimeout(r, ms));
 const file = name => join(files, name);
 let srv, b;
 
@@ -32,19 +31,14 @@ const saved = kind => b.eval(`reelwright.save(${kind}).then(() => crypto.subtle.
 
 before(async () => {
   if (missing) return;
-  for (const f of ['demo.tzx', 'demo.tap', 'tone.csw']) writeFileSync(file(f), readFileSync(join('examples', f)));
-  const others = existsSync(SAMPLES) ? readdirSync(SAMPLES).filter(f => /\.(uef|tap|cas|pzx|p)$/.test(f)) : [];
-  for (const f of others) writeFileSync(file(f), readFileSync(join(SAMPLES, f)));
+  const others = existsSync(SAMPLES) ? readdirSync(SAMPLES).filter(f => /\.(uef|tap|cas|pzx|p)$/.test(f)).map(f => join(SAMPLES, f)) : [];
+  for (const f of ['demo.tzx', 'demo.tap', 'tone.csw'].map(f => join('examples', f)).concat(others)) writeFileSync(file(basename(f)), readFileSync(f));
   run('-wav', '-b', '5', 'examples/demo.tzx', file('recording.wav'));
   writeFileSync(file('notes.txt'), 'Not a tape at all.\n');
   writeFileSync(file('cut.tzx'), readFileSync('examples/demo.tzx').subarray(0, 200));
-  // Two seconds of silence, 8-bit, 22050 Hz.
-  const silence = Buffer.alloc(44 + 44100, 128);
-  silence.write('RIFF', 0); silence.writeUInt32LE(36 + 44100, 4); silence.write('WAVEfmt ', 8);
-  silence.writeUInt32LE(16, 16); silence.writeUInt16LE(1, 20); silence.writeUInt16LE(1, 22);
-  silence.writeUInt32LE(22050, 24); silence.writeUInt32LE(22050, 28); silence.writeUInt16LE(1, 32); silence.writeUInt16LE(8, 34);
-  silence.write('data', 36); silence.writeUInt32LE(44100, 40);
-  writeFileSync(file('silence.wav'), silence);
+  // Two seconds of silence: a WAV header (PCM, mono, 22050 Hz, 8-bit) and 44100 samples of 128.
+  const head = '5249464668ac000057415645666d7420100000000100010022560000225600000100080064617461' + '44ac0000';
+  writeFileSync(file('silence.wav'), Buffer.concat([Buffer.from(head, 'hex'), Buffer.alloc(44100, 128)]));
   writeFileSync(file('big.bin'), ''); truncateSync(file('big.bin'), 200 << 20);
   srv = await serve({'/': WEB, '/files/': files});
   b = await launch(['--use-fake-ui-for-media-stream', '--use-fake-device-for-media-stream',
@@ -73,28 +67,25 @@ it('saves what the program writes', async () => {
     ['recording.wav', 1, {}, ['-tzx']],
   ];
   for (const [name, kind, set, args] of rows) {
-    await b.eval(`(${JSON.stringify(set)}) && (() => { const s = ${JSON.stringify(set)};
-      for (const [k, v] of Object.entries({exact: false, invert: false, wide: false, volume: 0, speed: 100, rate: 44100, ...s})) {
-        const e = document.getElementById(k); if (e.type === 'checkbox') e.checked = v; else e.value = v; }
-      document.getElementById('signal').dispatchEvent(new Event('change')); })()`);
+    await b.eval(`for (const [k, v] of Object.entries({exact: false, invert: false, wide: false, volume: 0, speed: 100, rate: 44100, ...${JSON.stringify(set)}}))
+      document.getElementById(k)[typeof v === 'boolean' ? 'checked' : 'value'] = v; document.getElementById('signal').dispatchEvent(new Event('change'))`);
     await open(name);
     const out = file(`out${rows.indexOf(set) + name}.` + ['wav', 'tzx', 'tap'][kind]);
     assert.equal(run(...args, file(name), out).status, 0);
     assert.equal(await saved(kind), sha(readFileSync(out)), `${name} ${args.join(' ')}`);
   }
   // A tape of another machine is no TZX image: the same words as the program's.
-  const c64 = readdirSync(files).find(f => f.startsWith('c64'));
-  if (c64) {
-    await open(c64);
-    await saved(1);
-    assert.match(run('-tzx', file(c64), file('c64.tzx')).stdout, new RegExp((await message()).replace(/[.*+?^${}()|[\]\\]/g, '\\$&')));
+  for (const c64 of readdirSync(files).filter(f => f.startsWith('c64')).slice(0, 1)) {
+    await open(c64); await saved(1);
+    const said = await message();
+    assert.ok(said.startsWith('-- Error: ') && run('-tzx', file(c64), file('c64.tzx')).stdout.includes(said), said);
   }
   // An ordinary download, through the browser.
   const dir = mkdtempSync(join(tmpdir(), 'reelwright-download-'));
   await b.send('Browser.setDownloadBehavior', {behavior: 'allow', downloadPath: dir});
   await open('demo.tzx');
   await b.eval(`document.getElementById('save-tzx').click()`);
-  for (let i = 0; i < 100 && !existsSync(join(dir, 'demo.tzx')); i++) await new Promise(r => setTimeout(r, 50));
+  for (let i = 0; i < 100 && !existsSync(join(dir, 'demo.tzx')); i++) await sleep(50);
   run('-tzx', file('demo.tzx'), file('d.tzx'));
   assert.equal(sha(readFileSync(join(dir, 'demo.tzx'))), sha(readFileSync(file('d.tzx'))));
 });
@@ -104,19 +95,16 @@ it('plays the program\'s conversion at the sound device\'s rate, paused to the s
   await b.eval(`reelwright.play().then(() => { reelwright.pause(); reelwright.moveTo(0); })`);
   const rate = await b.eval('reelwright.ctx.sampleRate');
   await b.eval(`reelwright.node.port.postMessage({capture: true}); reelwright.play()`);
-  await new Promise(r => setTimeout(r, 800));
-  await b.eval('reelwright.pause()');
-  const held = await b.eval('new Promise(r => setTimeout(() => r(reelwright.played), 400))');
-  await new Promise(r => setTimeout(r, 500));
+  await sleep(800);
+  const held = await b.eval('reelwright.pause(), new Promise(r => setTimeout(() => r(reelwright.played), 400))');
+  await sleep(500);
   assert.equal(await b.eval('reelwright.played'), held, 'paused, the place stays');
-  await b.eval('reelwright.play()');
-  await new Promise(r => setTimeout(r, 800));
+  await b.eval('reelwright.play()').then(() => sleep(800));
   const got = await b.eval(`reelwright.pause(), reelwright.dump().then(d => ({gaps: d.gaps, s: d.captured.flatMap(c => Array.from(c))}))`);
   run('-wav', '-freq', String(rate), file('demo.tzx'), file('play.wav'));
-  const wav = readFileSync(file('play.wav')).subarray(44);
   assert.ok(got.s.length > rate, `${got.s.length} samples captured`);
   assert.equal(got.gaps, 0, 'no gap');
-  const want = Array.from(wav.subarray(0, got.s.length), x => (x - 128) / 128);
+  const want = Array.from(readFileSync(file('play.wav')).subarray(44, 44 + got.s.length), x => (x - 128) / 128);
   assert.deepEqual(got.s.map(x => Math.round(x * 128) / 128), want);
   console.log(`# figure: sound starts ${await b.eval('JSON.stringify(reelwright.firstPlay)')} ms after the first Play (worklet loaded, queued, device latency)`);
 });
@@ -129,13 +117,13 @@ it('moves between blocks as at the terminal', async () => {
   // (Blocks 1 and 2 are texts, which make no sound: playing begins at 3.)
   const steps = [['click next', 4], ['key n', 5], ['key ArrowRight', 6], ['key ArrowRight', 6], ['key ArrowLeft', 6],
     ['key ArrowLeft', 5], ['click previous', 4], ['key p', 3], ['key p', 3], ['click item 6', 6], ['key Escape', 3]];
-  await new Promise(r => setTimeout(r, 300));
+  await sleep(300);
   assert.equal(await block(), 3);
   for (const [act, want] of steps) {
     const [kind, what, n] = act.split(' ');
     if (kind === 'click') await b.eval(what === 'item' ? `document.querySelectorAll('#blocks li')[${n - 1}].click()` : `document.getElementById('${what}').click()`);
     else await b.key(what);
-    await new Promise(r => setTimeout(r, 150));
+    await sleep(150);
     assert.equal(await block(), want, act);
   }
   assert.match(await b.eval(`document.getElementById('status').textContent`), /^ {2}3 .*0:00\/0:19/);
@@ -169,21 +157,18 @@ it('fits a phone and a desktop, every control named and within reach', async () 
   for (const [w, h, scheme] of [[360, 740, 'light'], [1280, 800, 'light'], [360, 740, 'dark']]) {
     await b.size(w, h, w < 800);
     await b.page('Emulation.setEmulatedMedia', {features: [{name: 'prefers-color-scheme', value: scheme}]});
-    await new Promise(r => setTimeout(r, 200));
+    await sleep(200);
     const boxes = await b.eval(`['Open tape', 'Play', 'Pause', 'Previous block', 'Next block', 'Save WAV', 'Save TZX', 'Record'].map(n => {
       const e = [...document.querySelectorAll('button, label.button')].find(e => (e.getAttribute('aria-label') || e.textContent).trim().startsWith(n));
       const r = e.getBoundingClientRect(); return [n, r.left >= 0 && r.right <= innerWidth && r.top >= 0 && r.bottom <= innerHeight, r.width >= 44 && r.height >= 44]; })`);
     for (const [n, inside, big] of boxes) assert.ok(inside && big, `${n} at ${w}x${h}: on screen ${inside}, 44 px ${big}`);
-    const unnamed = await b.eval(`[...document.querySelectorAll('button, input, select, [tabindex]')].filter(e => !(e.getAttribute('aria-label') || e.textContent.trim() || e.closest('label'))).length`);
-    assert.equal(unnamed, 0);
-    const shot = await b.page('Page.captureScreenshot', {format: 'png'});
+    assert.equal(await b.eval(`[...document.querySelectorAll('button, input, select, [tabindex]')].filter(e => !(e.getAttribute('aria-label') || e.textContent.trim() || e.closest('label'))).length`), 0, 'unnamed controls');
     mkdirSync(SHOTS, {recursive: true});
-    writeFileSync(join(SHOTS, `page-${w}x${h}-${scheme}.png`), Buffer.from(shot.data, 'base64'));
+    writeFileSync(join(SHOTS, `page-${w}x${h}-${scheme}.png`), Buffer.from((await b.page('Page.captureScreenshot', {format: 'png'})).data, 'base64'));
   }
 });
 
 it('opens again with the network cut, from its service worker', async () => {
-  await b.eval('navigator.serviceWorker.ready.then(() => caches.open("reelwright")).then(c => c.keys()).then(k => k.length)');
   await b.until('caches.open("reelwright").then(c => c.keys()).then(k => k.length >= 9)');
   await new Promise(r => srv.server.close(r));
   srv.server.closeAllConnections?.();
@@ -192,4 +177,3 @@ it('opens again with the network cut, from its service worker', async () => {
   assert.equal(await b.eval(`fetch('/files/demo.tzx').then(() => 'fetched', () => 'no network')`), 'no network');
 });
 
-console.log(`# ${basename(PROGRAM)} against the page in ${WEB}${missing ? ': skipped, ' + missing : ''}`);

@@ -1,46 +1,21 @@
-// The web build's inflate against zlib: the same bytes and the same last
-// word for whole, cut and damaged streams, zlib's and gzip's.
+// The web build's inflate against zlib: the same bytes and the same last word for whole, cut and
+// damaged streams, zlib's and gzip's.
 #include <gtest/gtest.h>
 
 #ifdef REELWRIGHT_STB
 
 #include <string>
+#include <tuple>
 
-#include <vector>
-
+#include "inflate_loop.hpp"
 #include "web/zlib/zlib.h"
-
-namespace reference {  // zlib's own deflate and inflate (zlib_reference.cpp)
-using Bytes = std::vector<uint8_t>;
-struct Inflated {
-  Bytes bytes;
-  int code = 0;  // the last inflate()'s
-};
-// A zlib stream, or a gzip one (with a name, a comment, extra data and a header check when `named`).
-Bytes Deflate(const Bytes &data, bool gzip, bool named = false);
-// Inflated `piece` bytes at a time until inflate() says anything but Z_OK.
-Inflated Inflate(const Bytes &in, int window_bits, size_t piece);
-}  // namespace reference
 
 namespace {
 
 reference::Inflated Shim(const reference::Bytes &in, int window_bits, size_t piece) {
-  z_stream z{};
-  reference::Inflated r;
-  EXPECT_EQ(inflateInit2(&z, window_bits), Z_OK);
-  z.next_in = in.data();
-  z.avail_in = static_cast<uInt>(in.size());
-  for (;;) {
-    const size_t have = r.bytes.size();
-    r.bytes.resize(have + piece);
-    z.next_out = r.bytes.data() + have;
-    z.avail_out = static_cast<uInt>(piece);
-    r.code = inflate(&z, Z_NO_FLUSH);
-    r.bytes.resize(r.bytes.size() - z.avail_out);
-    if (r.code != Z_OK) break;
-  }
-  EXPECT_EQ(inflateEnd(&z), Z_OK);
-  return r;
+  return reference::Loop<z_stream>(
+      in, piece, [window_bits](z_stream &z) { EXPECT_EQ(inflateInit2(&z, window_bits), Z_OK); },
+      [](z_stream &z) { return inflate(&z, Z_NO_FLUSH); }, [](z_stream &z) { EXPECT_EQ(inflateEnd(&z), Z_OK); });
 }
 
 // Pulse bytes as a CSW file holds them: runs of a few lengths, and some noise.
@@ -53,14 +28,9 @@ reference::Bytes Pulses(size_t n) {
 
 TEST(Inflate, GivesWhatZlibGivesForWholeCutAndDamagedStreams) {
   const reference::Bytes data = Pulses(300000);
-  struct Row {
-    const char *what;
-    bool gzip, named;
-    int window_bits;
-    long cut;   // bytes left out at the end; when negative: the bytes kept are -cut - 1
-    long flip;  // the byte (from 1) whose bits are inverted, from the end when negative (0: none)
-  };
-  const Row rows[] = {
+  // [what, gzip, with a name, windowBits, bytes left out at the end (when negative: -1 - the bytes kept),
+  //  the byte (from 1) whose bits are inverted, from the end when negative (0: none)]
+  const std::tuple<const char *, bool, bool, int, long, long> rows[] = {
       {"a zlib stream", false, false, 15, 0, 0},
       {"a zlib stream, either kind asked for", false, false, 15 + 32, 0, 0},
       {"a gzip stream", true, false, 15 + 32, 0, 0},
@@ -80,19 +50,15 @@ TEST(Inflate, GivesWhatZlibGivesForWholeCutAndDamagedStreams) {
       {"gzip, a wrong check", true, false, 15 + 32, 0, -6},
       {"gzip, an unknown method", true, false, 15 + 32, 0, 3},
   };
-  for (const Row &r : rows) {
-    reference::Bytes in = reference::Deflate(data, r.gzip, r.named);
-    if (r.cut > 0) in.resize(in.size() - static_cast<size_t>(r.cut));
-    if (r.cut < 0) in.resize(static_cast<size_t>(-r.cut - 1));
-    if (r.flip > 0) in[static_cast<size_t>(r.flip - 1)] ^= 0xFF;
-    if (r.flip < 0) in[in.size() - static_cast<size_t>(-r.flip)] ^= 0xFF;
+  for (const auto &[what, gzip, named, bits, cut, flip] : rows) {
+    reference::Bytes in = reference::Deflate(data, gzip, named);
+    in.resize(cut < 0 ? static_cast<size_t>(-cut - 1) : in.size() - static_cast<size_t>(cut));
+    if (flip != 0) in[flip > 0 ? static_cast<size_t>(flip - 1) : in.size() - static_cast<size_t>(-flip)] ^= 0xFF;
     for (size_t piece : {size_t(65536), size_t(1000)}) {
-      const reference::Inflated want = reference::Inflate(in, r.window_bits, piece), got = Shim(in, r.window_bits, piece);
-      EXPECT_EQ(got.code, want.code) << r.what;
+      const reference::Inflated want = reference::Inflate(in, bits, piece), got = Shim(in, bits, piece);
+      EXPECT_EQ(got.code, want.code) << what;
       // What a sound stream gives is the same; of a damaged one, the checks decide.
-      if (want.code == 1 || r.flip < 0) {
-        EXPECT_TRUE(got.bytes == want.bytes) << r.what;
-      }
+      EXPECT_TRUE((want.code != 1 && flip >= 0) || got.bytes == want.bytes) << what;
     }
   }
 }

@@ -1,17 +1,9 @@
-// zlib itself, the reference the web build's inflate is held to
-// (test_inflate.cpp, which sees the web build's zlib.h instead).
+// zlib itself, the reference the web build's inflate is held to.
 #include <zlib.h>
 
-#include <cstdint>
-#include <vector>
+#include "inflate_loop.hpp"
 
 namespace reference {
-
-using Bytes = std::vector<uint8_t>;
-struct Inflated {
-  Bytes bytes;
-  int code = 0;
-};
 
 Bytes Deflate(const Bytes &data, bool gzip, bool named) {
   z_stream z{};
@@ -25,10 +17,8 @@ Bytes Deflate(const Bytes &data, bool gzip, bool named) {
     deflateSetHeader(&z, &h);
   }
   Bytes out(deflateBound(&z, static_cast<uLong>(data.size())) + 64);
-  z.next_in = const_cast<Bytef *>(data.data());
-  z.avail_in = static_cast<uInt>(data.size());
-  z.next_out = out.data();
-  z.avail_out = static_cast<uInt>(out.size());
+  z.next_in = const_cast<Bytef *>(data.data()), z.avail_in = static_cast<uInt>(data.size());
+  z.next_out = out.data(), z.avail_out = static_cast<uInt>(out.size());
   deflate(&z, Z_FINISH);
   out.resize(z.total_out);
   deflateEnd(&z);
@@ -36,22 +26,9 @@ Bytes Deflate(const Bytes &data, bool gzip, bool named) {
 }
 
 Inflated Inflate(const Bytes &in, int window_bits, size_t piece) {
-  z_stream z{};
-  Inflated r;
-  inflateInit2(&z, window_bits);
-  z.next_in = const_cast<Bytef *>(in.data());
-  z.avail_in = static_cast<uInt>(in.size());
-  for (;;) {
-    const size_t have = r.bytes.size();
-    r.bytes.resize(have + piece);
-    z.next_out = r.bytes.data() + have;
-    z.avail_out = static_cast<uInt>(piece);
-    r.code = inflate(&z, Z_NO_FLUSH);
-    r.bytes.resize(r.bytes.size() - z.avail_out);
-    if (r.code != Z_OK) break;
-  }
-  inflateEnd(&z);
-  return r;
+  return Loop<z_stream>(
+      in, piece, [window_bits](z_stream &z) { inflateInit2(&z, window_bits); },
+      [](z_stream &z) { return inflate(&z, Z_NO_FLUSH); }, [](z_stream &z) { inflateEnd(&z); });
 }
 
 }  // namespace reference
