@@ -69,14 +69,11 @@ export async function launch(extra = []) {
     },
     async go(url) { await page('Page.navigate', {url}); await b.until('!!(window.reelwright && reelwright.m)', 15000); },
     size: (width, height, mobile = false) => page('Emulation.setDeviceMetricsOverride', {width, height, deviceScaleFactor: 1, mobile}),
-    async key(key, code = key) {
-      for (const type of ['keyDown', 'keyUp']) await page('Input.dispatchKeyEvent', {type, key, code, windowsVirtualKeyCode: {ArrowLeft: 37, ArrowRight: 39, ' ': 32, Escape: 27}[key] || key.toUpperCase().charCodeAt(0)});
-    },
+    key: async key => { for (const type of ['keyDown', 'keyUp']) await page('Input.dispatchKeyEvent', {type, key, code: key, windowsVirtualKeyCode: {ArrowLeft: 37, ArrowRight: 39, ' ': 32, Escape: 27}[key] || key.toUpperCase().charCodeAt(0)}); },
     async close() {
       const exited = new Promise(r => proc.once('exit', r));
       await send('Browser.close').catch(() => proc.kill());
-      await exited;
-      rmSync(profile, {recursive: true, force: true, maxRetries: 5});
+      await exited.then(() => rmSync(profile, {recursive: true, force: true, maxRetries: 5}));
     },
   };
   return b;

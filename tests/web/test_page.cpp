@@ -140,10 +140,17 @@ TEST(Page, DecodesTheLineInputAsAFileOfItIsDecoded) {
   for (size_t at; (at = shown.find(",Pause: 1.000s")) != std::string::npos;) shown.erase(at, 14);
   EXPECT_EQ(found, shown);  // the last one ends with the recording
   EXPECT_NE(ended.find("Recorded 0:20.5: 4 blocks, 4 good, 0 bad"), std::string::npos);
-  p.record_begin(8000);
-  p.record_buffer(8000);
-  p.record_feed(8000);
-  EXPECT_EQ(p.record_end("none.tzx"), "{\"error\":\"No block was found in the recording: no tape is made!\",\"text\":\"\\nRecorded 0:01.0: 0 blocks, 0 good, 0 bad\\n\"}");
+  // The meter of a steady level (a quarter of a second a reading): its level, and a word when it is wrong.
+  for (auto [peak, seconds, line] : {std::tuple{0.1f, 0.25, "REC 0:00.3   -20 dB [##########------]  0 good, 0 bad"},
+                                     {0.0335f, 2.5, "REC 0:02.5   -29 dB [########--------]  0 good, 0 bad"},
+                                     {0.0f, 2.5, "REC 0:02.5  -100 dB [----------------]  0 good, 0 bad  too quiet: turn it up"},
+                                     {1.0f, 0.1, "REC 0:00.1  -100 dB [----------------]  0 good, 0 bad"}}) {
+    p.record_begin(8000);
+    float *f = p.record_buffer(static_cast<size_t>(seconds * 8000));
+    for (size_t i = 0; i < static_cast<size_t>(seconds * 8000); i++) f[i] = peak;
+    EXPECT_EQ(p.record_feed(static_cast<size_t>(seconds * 8000)), "{\"line\":\"" + std::string(line) + "\",\"blocks\":[]}");
+  }
+  EXPECT_EQ(p.record_end("none.tzx"), "{\"error\":\"No block was found in the recording: no tape is made!\",\"text\":\"\\nRecorded 0:00.1: 0 blocks, 0 good, 0 bad\\n\"}");
 }
 
 TEST(Page, QuotesTextsForJson) {
