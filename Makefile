@@ -61,7 +61,7 @@ test-fuzz:
 	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target fuzz_run make_seeds
 	rm -rf $(BUILD_FUZZ)/corpus $(BUILD_FUZZ)/seeds
 	mkdir -p $(BUILD_FUZZ)/corpus $(BUILD_FUZZ)/seeds
-	$(BUILD_FUZZ)/fuzz/make_seeds $(BUILD_FUZZ)/seeds examples/*.tzx $(filter-out %.md,$(wildcard ../shared/samples/*))
+	$(BUILD_FUZZ)/fuzz/make_seeds $(BUILD_FUZZ)/seeds examples/*.tzx $(filter-out %.md,$(wildcard ../shared/samples/*.*))
 	$(BUILD_FUZZ)/fuzz/fuzz_run -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=4096 \
 	  -artifact_prefix=$(BUILD_FUZZ)/ $(BUILD_FUZZ)/corpus $(BUILD_FUZZ)/seeds fuzz/corpus
 
