@@ -31,8 +31,7 @@ Inflated Loop(const Bytes &in, size_t piece, Init init, Step step, End end) {
   end(z);
   return r;
 }
-// zlib's: a zlib stream, or a gzip one (with a name, a comment, extra data and a header check when `named`) ...
+// zlib's own: a zlib or gzip stream (with a name, a comment, extra data and a header check when `named`), and inflate.
 Bytes Deflate(const Bytes &data, bool gzip, bool named = false);
-// ... and its inflate.
 Inflated Inflate(const Bytes &in, int window_bits, size_t piece);
 }  // namespace reference

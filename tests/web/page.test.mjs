@@ -34,8 +34,7 @@ before(async () => {
   const others = existsSync(SAMPLES) ? readdirSync(SAMPLES).filter(f => /\.(uef|tap|cas|pzx|p)$/.test(f)).map(f => join(SAMPLES, f)) : [];
   for (const f of ['demo.tzx', 'demo.tap', 'tone.csw'].map(f => join('examples', f)).concat(others)) writeFileSync(file(basename(f)), readFileSync(f));
   run('-wav', '-b', '5', 'examples/demo.tzx', file('recording.wav'));
-  writeFileSync(file('notes.txt'), 'Not a tape at all.\n');
-  writeFileSync(file('cut.tzx'), readFileSync('examples/demo.tzx').subarray(0, 200));
+  writeFileSync(file('notes.txt'), 'Not a tape at all.\n'); writeFileSync(file('cut.tzx'), readFileSync('examples/demo.tzx').subarray(0, 200));
   // Two seconds of silence: a WAV header (PCM, mono, 22050 Hz, 8-bit) and 44100 samples of 128.
   const head = '5249464668ac000057415645666d7420100000000100010022560000225600000100080064617461' + '44ac0000';
   writeFileSync(file('silence.wav'), Buffer.concat([Buffer.from(head, 'hex'), Buffer.alloc(44100, 128)]));
@@ -61,8 +60,6 @@ it('saves what the program writes', async () => {
     ['demo.tzx', 0, {exact: true, invert: true, wide: true, volume: 50, speed: 110, rate: 22050},
       ['-wav', '-exact', '-invert', '-16', '-vol', '50', '-speed', '110', '-freq', '22050']],
     ['demo.tap', 1, {}, ['-tzx']],
-    ['demo.tzx', 2, {}, ['-tap']],
-    ['tone.csw', 1, {}, ['-tzx']],
     ['recording.wav', 1, {}, ['-tzx']],
   ];
   for (const [name, kind, set, args] of rows) {
@@ -100,16 +97,14 @@ it('plays the program\'s conversion at the sound device\'s rate, paused to the s
   await b.eval('reelwright.play()').then(() => sleep(800));
   const got = await b.eval(`reelwright.pause(), reelwright.dump().then(d => ({gaps: d.gaps, s: d.captured.flatMap(c => Array.from(c))}))`);
   run('-wav', '-freq', String(rate), file('demo.tzx'), file('play.wav'));
-  assert.ok(got.s.length > rate, `${got.s.length} samples captured`);
-  assert.equal(got.gaps, 0, 'no gap');
+  assert.ok(got.s.length > rate && got.gaps === 0, `${got.s.length} samples captured, ${got.gaps} gaps`);
   const want = Array.from(readFileSync(file('play.wav')).subarray(44, 44 + got.s.length), x => (x - 128) / 128);
   assert.deepEqual(got.s.map(x => Math.round(x * 128) / 128), want);
   console.log(`# figure: sound starts ${await b.eval('JSON.stringify(reelwright.firstPlay)')} ms after the first Play (worklet loaded, queued, device latency)`);
 });
 
 it('moves between blocks as at the terminal', async () => {
-  await open('demo.tzx');
-  await b.eval('reelwright.play()');
+  await open('demo.tzx').then(() => b.eval('reelwright.play()'));
   const block = () => b.eval('reelwright.heard().block + 1');
   // [action, the block heard after it, from 1]
   // (Blocks 1 and 2 are texts, which make no sound: playing begins at 3.)

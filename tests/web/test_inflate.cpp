@@ -36,6 +36,8 @@ TEST(Inflate, GivesWhatZlibGivesForWholeCutAndDamagedStreams) {
       {"a gzip stream", true, false, 15 + 32, 0, 0},
       {"a gzip stream with a name, a comment and extra data", true, true, 15 + 32, 0, 0},
       {"a gzip stream asked for as gzip", true, false, 15 + 16, 0, 0},
+      {"a gzip stream asked for as zlib", true, false, 15, 0, 0},
+      {"a zlib stream asked for as gzip", false, false, 15 + 16, 0, 0},
       {"zlib, its check cut short", false, false, 15, 2, 0},
       {"zlib, its check missing", false, false, 15, 4, 0},
       {"zlib, cut in its data", false, false, 15, 5000, 0},

@@ -87,19 +87,6 @@ TEST(Page, ListsSavesAndPlaysAsTheProgramDoes) {
   EXPECT_EQ(read_file(dir.file("got.tap")), read_file(dir.file("want.tap")));
 }
 
-TEST(Page, ShowsWhereThePlayerIs) {
-  web::Page p;
-  p.open(kDemo, false);
-  p.prepare(web::Settings{44100, {}, {}, false});
-  // [block, place in it, on the tape, paused, width, the line]. (Block 3 sounds for 6 s, the tape for 19:
-  // the program's recording of it shows as much.)
-  for (auto [block, at, tape, paused, width, line] :
-       {std::tuple{2, 66150, 66150, true, 80, "  3 Program : BorderDemo ...  block 0:01/0:06  tape 0:01/0:19  paused"},
-        {2, 0, 0, false, 110, "  3 Program : BorderDemo Length: 19 Normal Speed ...  block 0:00/0:06  tape 0:00/0:19  [--------------------]"},
-        {5, 0, 15 * 44100, false, 30, "  6   0:00/0:04  0:15/0:19"}})
-    EXPECT_EQ(p.status(block, at, tape, paused, width), line);
-}
-
 TEST(Page, SaysWhyAFileIsNoTapeAndGoesOn) {
   const TempDir dir;
   std::ofstream(dir.file("notes.txt")) << "Not a tape at all.\n";
@@ -113,6 +100,23 @@ TEST(Page, SaysWhyAFileIsNoTapeAndGoesOn) {
   EXPECT_NE(p.open(dir.file("cut.tzx"), false).find("\\n-- Warning: The tape ends inside block 4, which is ignored!\\n"),
             std::string::npos);
   EXPECT_EQ(Joined(p.open(kDemo, false), "blocks"), OneLines(kDemo));
+  // A stop between two data blocks is a conversion's: five seconds, then low; the player stops there. A loop is not
+  // followed. A CSW file is decoded into the TZX image.
+  const std::string head("ZXTape!\x1a\x01\x14", 10), data("\x10\xe8\x03\x03\x00\xff\x01\xfe", 8);
+  std::ofstream(dir.file("stop.tzx"), std::ios::binary) << head + data + std::string("\x20\0\0", 3) + data;
+  std::ofstream(dir.file("loop.tzx"), std::ios::binary) << head + "\x24\x02" + std::string(1, '\0') + data + "\x25";
+  ASSERT_EQ(run({"-wav", dir.file("stop.tzx"), dir.file("stop.wav")}).status, 0);
+  EXPECT_NE(p.open(dir.file("stop.tzx"), false).find("\"steers\":false"), std::string::npos);
+  p.prepare({});
+  EXPECT_EQ(p.save(web::Saved::wav, 44100, dir.file("got.wav"), "stop.tzx"), "{\"warnings\":[]}");
+  EXPECT_TRUE(read_file(dir.file("got.wav")) == read_file(dir.file("stop.wav")));
+  EXPECT_TRUE(p.render() > 0 && !p.rendered_stops() && p.render() >= 0 && p.rendered_stops() && p.rendered() == 1);
+  EXPECT_NE(p.open(dir.file("loop.tzx"), false).find("\"steers\":true"), std::string::npos);
+  const std::string csw = std::string(REELWRIGHT_SOURCE_DIR) + "/examples/tone.csw";
+  ASSERT_EQ(run({"-tzx", csw, dir.file("tone.tzx")}).status, 0);
+  p.open(csw, false);
+  EXPECT_EQ(p.save(web::Saved::tzx, 44100, dir.file("got.tzx"), "tone.csw"), "{\"warnings\":[]}");
+  EXPECT_EQ(read_file(dir.file("got.tzx")), read_file(dir.file("tone.tzx")));
 }
 
 TEST(Page, DecodesTheLineInputAsAFileOfItIsDecoded) {

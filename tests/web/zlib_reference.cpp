@@ -10,7 +10,7 @@ Bytes Deflate(const Bytes &data, bool gzip, bool named) {
   deflateInit2(&z, 9, Z_DEFLATED, gzip ? 15 + 16 : 15, 8, Z_DEFAULT_STRATEGY);
   gz_header h{};
   char name[] = "tape.uef", comment[] = "a note";
-  unsigned char extra[] = {'R', 'W', 2, 0, 1, 2};
+  unsigned char extra[] = {'R', 'W', 2, 0, 1, 0};
   if (gzip && named) {
     h.name = reinterpret_cast<Bytef *>(name), h.comment = reinterpret_cast<Bytef *>(comment);
     h.extra = extra, h.extra_len = sizeof extra, h.hcrc = 1;
