@@ -118,12 +118,12 @@ void EdgeStage::block(const float *s, size_t n, std::vector<double> &pulses) {
     in = out;
   }
   for (size_t k = 0; k < n;) {
-    const size_t end = std::min(n, k + (kChunk - at_ % kChunk));
+    const size_t end = std::min(n, k + static_cast<size_t>(kChunk - at_ % kChunk));
     sum_ += Sum(y + k, end - k);
     while (k < end) {
       // A few samples after a crossing the change has reached its peak:
       // the band takes it in.
-      const size_t stop = settle_ > at_ && settle_ - at_ < end - k ? k + (settle_ - at_) : end;
+      const size_t stop = settle_ > at_ && settle_ - at_ < end - k ? k + static_cast<size_t>(settle_ - at_) : end;
       size_t c = k;
       if (state_ != 0) {
         c = Scan(y, k, stop, state_, state_ > 0 ? lower_ : upper_, ext_);

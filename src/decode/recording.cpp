@@ -89,9 +89,7 @@ DecodedTape DecodeCsw(format::Bytes image, const format::CswHeader &header, cons
   std::vector<float> s(kChunk);
   float level = header.high_first ? 0.5f : -0.5f;
   size_t fill = 0;
-  uint64_t total = 0;
   for (uint32_t p; pulses.next(p);) {
-    total += p;
     for (uint32_t i = 0; i < p; i++) {
       s[fill++] = level;
       if (fill == kChunk) {

@@ -307,6 +307,7 @@ struct CommodorePulses {
   Clock clock;
   uint8_t version = 0;  // 0 and 1: a value is a whole cycle; 2: a half cycle
   Bytes data;
+  uint8_t machine = 0, video = 0;  // as the file's header names them: 0 C64, 1 VIC-20, 2 C16/Plus4; 0 PAL ...
   // The file the ROM loader finds in the stretch, when it is one (its
   // copies and what follows them up to the next).
   std::shared_ptr<const CommodoreFile> file;

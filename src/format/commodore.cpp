@@ -23,7 +23,7 @@ Tape ReadCommodore(std::vector<uint8_t> image) {
   // PAL-N runs at the PAL clock, old NTSC at the NTSC one.
   const uint32_t hz = video == 0 || video == 3 ? m.pal : m.ntsc;
   const uint32_t stated = r.u32(16);
-  CommodorePulses all{Clock{hz, 1}, uint8_t(version), r.bytes(kHeaderSize, stated), nullptr};
+  CommodorePulses all{Clock{hz, 1}, uint8_t(version), r.bytes(kHeaderSize, stated), uint8_t(machine), uint8_t(video), nullptr};
 
   // The files the ROM loader finds are a block each; between them a block
   // ends after a pulse of a tenth of a second or more: the gaps between a
@@ -62,6 +62,29 @@ Tape ReadCommodore(std::vector<uint8_t> image) {
     t.warn(strprintf("%u bytes after the pulses the header states are left out!", static_cast<unsigned>(after)));
   if (cut) t.warn("The pulses end inside a long pulse's length, which is left out!");
   return t;
+}
+
+bool IsCommodoreTape(const Tape &t) {
+  return t.kind() == Kind::commodore && t.size() > 0 && std::holds_alternative<CommodorePulses>(t.at(0).block);
+}
+
+Image WriteCommodoreTap(const Tape &tape, int first, int end) {
+  Image out;
+  uint8_t version = 1, machine = 0, video = 0;
+  for (int i = first; i < end; i++) {
+    const Block b = tape.at(i).block;
+    const auto *p = std::get_if<CommodorePulses>(&b);
+    if (!p) continue;
+    if (i == first) version = p->version, machine = p->machine, video = p->video;
+    out.insert(out.end(), p->data.begin(), p->data.end());
+  }
+  if (out.empty()) return out;
+  const std::string sign = machine == 2 ? "C16-TAPE-RAW" : "C64-TAPE-RAW";
+  Image head(sign.begin(), sign.end());
+  head.push_back(version), head.push_back(machine), head.push_back(video), head.push_back(0);
+  for (int k = 0; k < 4; k++) head.push_back(static_cast<uint8_t>(out.size() >> (8 * k)));
+  out.insert(out.begin(), head.begin(), head.end());
+  return out;
 }
 
 }  // namespace format

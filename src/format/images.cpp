@@ -14,6 +14,9 @@ bool SpectrumBlocks(const Tape &t) { return t.spectrum_blocks(); }
 // and says which it leaves out.
 bool NotCommodore(const Tape &t) { return t.kind() != Kind::commodore; }
 
+bool Commodore(const Tape &t) { return IsCommodoreTape(t); }
+Image CommodoreTap(const Tape &t, int first, int end, const WriteContext &) { return WriteCommodoreTap(t, first, end); }
+
 bool Zx81(const Tape &t) { return IsZx81Tape(t, false); }
 bool Zx80(const Tape &t) { return IsZx81Tape(t, true); }
 Image P81(const Tape &t, int first, int end, const WriteContext &c) { return WriteZx81(t, first, end, true, false, c.left_out); }
@@ -25,6 +28,7 @@ Image Tap(const Tape &t, int first, int end, const WriteContext &c) { return Wri
 
 const ImageFormat kImages[] = {
     {"tzx", "cdt", "TZX", "the blocks of the Spectrum, the CPC and the C64", "all blocks", SpectrumBlocks, Tzx},
+    {"tap", "", "TAP", "the pulses of the Commodore machines", "pulses", Commodore, CommodoreTap},
     {"tap", "", "TAP", "the data blocks of the Spectrum", "data blocks", NotCommodore, Tap},
     {"p81", "", "P81", "the programs of the ZX81", "programs", Zx81, P81},
     {"p", "", "P", "a program of the ZX81", "one program", Zx81, P},

@@ -22,6 +22,11 @@ Tape ReadMsx(std::vector<uint8_t> image, const ReadOptions &options);
 Tape ReadUef(std::vector<uint8_t> image);
 Tape ReadZx81(std::vector<uint8_t> image, const ReadOptions &options);
 
+// Whether a tape is a Commodore TAP file's pulses, and its blocks [first,
+// end) as one (the header of the first block's machine and version).
+bool IsCommodoreTape(const Tape &t);
+Image WriteCommodoreTap(const Tape &tape, int first, int end);
+
 // Whether a tape is of ZX81 programs (or of ZX80 ones).
 bool IsZx81Tape(const Tape &t, bool zx80);
 // Its programs [first, end) as a .P81 file (each its name, then its

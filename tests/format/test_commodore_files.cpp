@@ -54,7 +54,7 @@ Bytes header(uint8_t type, uint16_t start, uint16_t end, const std::string &name
 }
 
 CommodoreContents find(const Bytes &values, uint8_t version = 1) {
-  return FindCommodoreFiles(CommodorePulses{Clock{985248, 1}, version, values, nullptr});
+  return FindCommodoreFiles(CommodorePulses{Clock{985248, 1}, version, values, 0, 0, nullptr});
 }
 
 const Bytes kProgram{0x0B, 0x08, 0x0A, 0x00, 0x99, 0x22, 0x48, 0x49, 0x22, 0x00, 0x00, 0x00};
