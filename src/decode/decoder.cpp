@@ -77,11 +77,16 @@ void Decoder::gather() {
   double first = 0;
   for (size_t k = 0; k < families_.size(); k++) {
     for (Found &b : families_[k]->take()) held_[k].push_back(std::move(b));
+    // Its first sure block, or the one that waits for what follows.
+    const Found *sure = nullptr;
     for (const Found &b : held_[k])
-      if (b.sure && (known_ < 0 || b.start < first)) {
-        known_ = static_cast<int>(k), first = b.start;
+      if (b.sure) {
+        sure = &b;
         break;
       }
+    const std::optional<Found> w = sure ? std::nullopt : families_[k]->waiting(quiet(k));
+    if (w && w->sure) sure = &*w;
+    if (sure && (known_ < 0 || sure->start < first)) known_ = static_cast<int>(k), first = sure->start;
   }
   if (known_ < 0) return;
   for (size_t k = 0; k < families_.size(); k++)

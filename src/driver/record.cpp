@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 #include "decode/decoder.hpp"
@@ -94,6 +95,54 @@ class TapeOut {
   uint64_t size_ = 0;
 };
 
+// Where the blocks of another machine's tape go: its image, as its writer
+// writes it, written whole again after each block, so that the file is a
+// valid tape after every block.
+class ImageOut {
+ public:
+  ImageOut(const std::string &path, const format::ImageFormat &named) : path_(path), named_(named) {
+    os::File f;
+    if (const int err = f.create(path)) throw Failure(strprintf("Cannot create %s: %s", path.c_str(), std::strerror(err)));
+    f.close();
+  }
+  // Adds the family's blocks; returns the tape they make and the first of
+  // its blocks that are new.
+  std::pair<std::shared_ptr<const format::Tape>, int> add(const decode::FamilyType &family, std::vector<decode::Found> found) {
+    const size_t first = found_.size();
+    for (decode::Found &f : found) found_.push_back(std::move(f));
+    decode::DecodedTape t;
+    t.kind = family.kind, t.ext = family.ext;
+    std::vector<size_t> offsets;
+    t.image = family.image(found_, offsets);
+    auto tape = std::make_shared<const format::Tape>(decode::ReadDecoded(t));
+    int from = tape->size();
+    while (from > 0 && first < offsets.size() && tape->at(from - 1).offset >= offsets[first]) from--;
+    const format::ImageFormat &image = front::ImageFor(named_, *tape);
+    const format::Image bytes = front::WriteImage(*tape, image, 0, tape->size(), "the line input", [](const std::string &) {});
+    os::File f;
+    int err = f.create(path_);
+    const os::Piece piece{bytes.data(), bytes.size()};
+    if (!err) err = f.write(std::span<const os::Piece>(&piece, 1));
+    if (const int c = f.close(); !err) err = c;
+    if (err) throw Failure(strprintf("Cannot write to %s: %s", path_.c_str(), std::strerror(err)));
+    return {tape, from};
+  }
+  // Where the tape's block at `i` lies in the recording.
+  decode::Where where(const format::Tape &tape, int i, const decode::FamilyType &family) const {
+    std::vector<size_t> offsets;
+    family.image(found_, offsets);
+    size_t k = 0;
+    while (k + 1 < offsets.size() && offsets[k + 1] <= tape.at(i).offset) k++;
+    return {found_[k].start, found_[k].check};
+  }
+  int blocks() const { return static_cast<int>(found_.size()); }
+
+ private:
+  std::string path_;
+  const format::ImageFormat &named_;
+  std::vector<decode::Found> found_;
+};
+
 // The square wave of a recording as a CSW file, a pulse as it is found.
 class CswOut {
  public:
@@ -149,6 +198,9 @@ class Recorder {
       case Output::tzx:
       case Output::tap:
         tape_.emplace(opt_.output_name, opt_.output == Output::tap, "Recorded by reelwright from " + source);
+        break;
+      case Output::image:
+        image_.emplace(opt_.output_name, *opt_.image);
         break;
       case Output::csw:
         csw_.emplace(opt_.output_name, rate_);
@@ -217,6 +269,15 @@ class Recorder {
     if (!chosen_) choose();
     if (!chosen_) return;
     decode::Decoder &d = *dec_[0];
+    if (!d.known()) return;
+    // Another machine's tape, named as a TZX or TAP image of the Spectrum:
+    // a TAP file may be a Commodore one; a TZX image cannot hold it.
+    if (tape_ && d.family().kind != format::Kind::tzx) {
+      tape_->close();
+      tape_.reset();
+      image_.emplace(opt_.output_name, *opt_.image);
+    }
+    if (image_) return others(d);
     for (decode::Found &f : d.take()) {
       if (waiting_ && waiting_->start == f.start) {
         if (tape_ && waiting_->kept) tape_->rewrite(waiting_->at, f.block, waiting_->size);
@@ -231,13 +292,36 @@ class Recorder {
     }
   }
 
+  // The blocks of another machine's tape: written, and each of its blocks
+  // that is new shown.
+  void others(decode::Decoder &d) {
+    std::vector<decode::Found> found = d.take();
+    if (found.empty()) return;
+    for (const decode::Found &f : found) good_ += f.check == decode::Check::good, bad_ += f.check == decode::Check::bad;
+    std::shared_ptr<const format::Tape> tape;
+    int from = 0;
+    try {
+      std::tie(tape, from) = image_->add(d.family(), std::move(found));
+    } catch (const Failure &) {
+      os::Remove(opt_.output_name);  // an image that cannot hold the tape is not left behind
+      throw;
+    }
+    for (int i = from; i < tape->size(); i++) {
+      const format::IndexedBlock b = tape->at(i);
+      console_.text(front::OnePrefix(++number_, image_->where(*tape, i, d.family())));
+      console_.text(listing::OneLine(b.block, listing::Place{number_, b.offset, b.id, true, {}}));
+    }
+    console_.flush();
+  }
+
   // With two channels decoded, the first block tells: the channel whose
-  // blocks check good, then the one with more blocks (the left when alike).
+  // machine is known (a block surely its own), then the one whose block
+  // waiting checks good (the left when alike).
   void choose() {
     int score[2] = {};
     for (int c = 0; c < 2; c++) {
       const std::optional<decode::Found> w = dec_[c]->waiting();
-      score[c] = 4 * dec_[c]->good() + 2 * (w && w->check == decode::Check::good) + (dec_[c]->found() > 0 || w);
+      score[c] = 4 * dec_[c]->known() + 2 * (w && w->check == decode::Check::good) + (dec_[c]->found() > 0 || w);
     }
     if (score[0] == 0 && score[1] == 0) return;
     channel_ = score[1] > score[0];
@@ -289,7 +373,7 @@ class Recorder {
                                  static_cast<unsigned long long>(in_.lost())));
     console_.say("\nRecorded %s: %d blocks, %d good, %d bad\n", decode::Clock(static_cast<double>(recorded_) / rate_).c_str(),
                  number_, good_, bad_);
-    if (tape_ && number_ == 0) {
+    if ((tape_ || image_) && number_ == 0) {
       os::Remove(opt_.output_name);
       throw Failure("No block was found in the recording: no tape is made!");
     }
@@ -304,6 +388,7 @@ class Recorder {
   int channel_ = 0;
   bool chosen_ = false, paused_ = false;
   std::optional<TapeOut> tape_;
+  std::optional<ImageOut> image_;
   std::optional<CswOut> csw_;
   std::unique_ptr<sinks::RecordingFile> sound_;
   std::unique_ptr<StatusLine> status_;
