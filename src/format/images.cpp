@@ -30,9 +30,9 @@ const ImageFormat kImages[] = {
     {"tzx", "cdt", "TZX", "the blocks of the Spectrum, the CPC and the C64", "all blocks", SpectrumBlocks, Tzx},
     {"tap", "", "TAP", "the pulses of the Commodore machines", "pulses", Commodore, CommodoreTap},
     {"tap", "", "TAP", "the data blocks of the Spectrum", "data blocks", NotCommodore, Tap},
-    {"p81", "", "P81", "the programs of the ZX81", "programs", Zx81, P81},
-    {"p", "", "P", "a program of the ZX81", "one program", Zx81, P},
-    {"o", "", "O", "the programs of the ZX80", "programs", Zx80, O},
+    {"p81", "", "ZX81 .P81", "the programs of the ZX81", "programs", Zx81, P81},
+    {"p", "", "ZX81 .P", "a program of the ZX81", "one program", Zx81, P},
+    {"o", "", "ZX80 .O", "the programs of the ZX80", "programs", Zx80, O},
 };
 
 std::string Lower(std::string s) {
