@@ -1,6 +1,7 @@
 #include "decode/decoder.hpp"
 
 #include <cmath>
+#include <iterator>
 #include <numbers>
 
 #include "decode/edges.hpp"
@@ -39,15 +40,17 @@ void Decoder::hear(Ear &e, const float *samples, size_t n) {
 
 void Decoder::feed(const float *samples, size_t n) {
   for (size_t e = 0; e < ears_.size(); e++) {
-    Ear &ear = ears_[e];
-    bool heard = e == 0 && on_pulse_;  // the square wave of a recording is the first stage's
-    for (size_t k = 0; k < families_.size(); k++) heard = heard || (families_[k] && ear_of_[k] == e);
-    if (!heard) continue;  // no family listens to it any more
-    hear(ear, samples, n);
+    // The families that hear this stage (once the recording's is known, one).
+    Family *hearing[8];
+    size_t count = 0;
+    for (size_t k = 0; k < families_.size() && count < std::size(hearing); k++)
+      if (families_[k] && ear_of_[k] == e) hearing[count++] = families_[k].get();
+    const bool square = e == 0 && on_pulse_;  // the square wave of a recording is the first stage's
+    if (count == 0 && !square) continue;
+    hear(ears_[e], samples, n);
     for (double p : pulses_) {
-      if (on_pulse_ && e == 0) on_pulse_(p);
-      for (size_t k = 0; k < families_.size(); k++)
-        if (families_[k] && ear_of_[k] == e) families_[k]->pulse(p);
+      if (square) on_pulse_(p);
+      for (size_t k = 0; k < count; k++) hearing[k]->pulse(p);
     }
   }
   for (size_t k = 0; k < families_.size(); k++)
