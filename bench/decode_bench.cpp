@@ -20,6 +20,7 @@
 
 #include "decode/recording.hpp"
 #include "decode/sound.hpp"
+#include "format/commodore_files.hpp"
 #include "format/tape.hpp"
 #include "support/cassette.hpp"
 #include "support/tzx.hpp"
@@ -80,6 +81,20 @@ Count count(const std::vector<uint8_t> &image, const std::vector<Bytes> &want, c
   }
   c.right = static_cast<int>(got.size());
   return c;
+}
+
+// The bytes of each good ROM file of a Commodore TAP file.
+std::vector<std::vector<uint8_t>> RomFiles(const std::vector<uint8_t> &image) {
+  std::vector<std::vector<uint8_t>> out;
+  try {
+    const format::Tape t = format::Tape::Read(format::Kind::commodore, image, {});
+    for (int i = 0; i < t.size(); i++) {
+      const format::Block b = t.at(i).block;
+      if (const auto *p = std::get_if<format::CommodorePulses>(&b); p && p->file && p->file->good()) out.push_back(p->file->bytes());
+    }
+  } catch (const std::exception &) {
+  }
+  return out;
 }
 
 std::vector<uint8_t> slurp(const std::string &path) {
@@ -248,6 +263,35 @@ int main(int argc, char **argv) {
     if (peer) run({"audio2tape", wav, theirs}), a2t = std::to_string(count(slurp(theirs), want, nullptr).right);
     std::printf("| %s | %d of %zu | %d | %s of %zu |\n", l.name.c_str(), ours.right, want.size(), ours.wrong, a2t.c_str(), want.size());
     std::fflush(stdout);
+  }
+
+  // The ZX81's and the C64's tapes: the real ZX81 cassette, and each sample's
+  // own sound through the same chains, decoded into its machine's image.
+  const std::string samples = std::string(REELWRIGHT_SOURCE_DIR) + "/../shared/samples/";
+  if (std::filesystem::exists(samples + "zx81.p")) {
+    std::printf("\n| ZX81 and C64 | condition | reelwright: the same program or files |\n|---|---|---|\n");
+    std::filesystem::remove(dir + "/real.p81");
+    run({bin, samples + "recordings/zx81-stocks.wav", dir + "/real.p81"});
+    std::printf("| zx81-stocks.wav | real cassette | %s |\n",
+                slurp(dir + "/real.p81") == slurp(samples + "recordings/zx81-stocks.p81") ? "yes, byte for byte" : "no");
+    for (const char *sample : {"zx81.p", "c64-v1.tap"}) {
+      const std::string own = dir + "/own.wav", ext = std::string(sample).substr(std::string(sample).rfind('.'));
+      std::filesystem::remove(own);
+      run({bin, samples + sample, own});
+      int r = 0;
+      const std::vector<float> sound = read_all(own, r);
+      for (const Level &l : levels) {
+        const std::string wav = dir + "/m.wav", out = dir + "/m" + ext, again = dir + "/again" + ext;
+        cassette::write_wav(wav, {cassette::play(sound, r, l.d)}, r, 16, false, false);
+        std::filesystem::remove(out), std::filesystem::remove(again);
+        run({bin, wav, out});
+        bool same = slurp(out) == slurp(samples + sample);
+        // A TAP file of measured pulses differs from the sample's: its ROM files are compared.
+        if (ext == ".tap") same = !RomFiles(slurp(out)).empty() && RomFiles(slurp(out)) == RomFiles(slurp(samples + sample));
+        std::printf("| %s | %s | %s |\n", sample, l.name.c_str(), same ? "yes" : "no");
+        std::fflush(stdout);
+      }
+    }
   }
 
   if (argc <= 1) std::filesystem::remove_all(dir);
