@@ -105,6 +105,7 @@ std::vector<Found> Decoder::take() {
     found_++;
     good_ += b.check == Check::good;
     bad_ += b.check == Check::bad;
+    sure_ += b.sure;
   }
   return f;
 }

@@ -44,6 +44,7 @@ class Decoder {
   int good() const { return good_; }
   int bad() const { return bad_; }
   int found() const { return found_; }
+  int sure() const { return sure_; }  // of the blocks taken, those surely the family's
 
   // For a recording as it comes in. A block whose data has ended may wait
   // for what follows (its pause): meanwhile this is it, as take() will
@@ -73,7 +74,7 @@ class Decoder {
   std::vector<std::unique_ptr<Family>> families_;  // a row of Families() each; only the known one once it is
   std::vector<std::vector<Found>> held_;           // each one's blocks, until the recording's family is known
   int known_ = -1;
-  int good_ = 0, bad_ = 0, found_ = 0;
+  int good_ = 0, bad_ = 0, found_ = 0, sure_ = 0;
   std::vector<double> pulses_;  // of the samples fed last
   std::function<void(double)> on_pulse_;
 };

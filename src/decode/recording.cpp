@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <tuple>
 
 #include "decode/sound.hpp"
 #include "format/csw.hpp"
@@ -72,10 +73,10 @@ DecodedTape DecodeSound(const std::string &path, format::Kind kind, int channel,
     if (progress) progress(dec[0]->position(), length, *dec[0]);
   }
   for (int c = 0; c < n; c++) dec[c]->finish(), Gather(*dec[c], found[c]);
-  // The channel whose blocks check good more often, then the one with more blocks.
-  int best = 0;
-  if (n == 2 && (dec[1]->good() > dec[0]->good() || (dec[1]->good() == dec[0]->good() && dec[1]->found() > dec[0]->found())))
-    best = 1;
+  // The channel whose machine is known (a block surely its own), then the
+  // one whose blocks check good more often, then the one with more blocks.
+  auto score = [&](int c) { return std::tuple{dec[c]->sure(), dec[c]->good(), dec[c]->found()}; };
+  const int best = n == 2 && score(1) > score(0);
   const int used = n == 2 ? best : take;
   return Finish(*dec[best], std::move(found[best]),
                 in.describe() + (in.channels() == 2 ? used ? " (right channel)" : " (left channel)" : ""));
