@@ -27,6 +27,8 @@ void Decoder::feed(const float *samples, size_t n) {
 }
 
 void Decoder::finish() {
+  if (finished_) return;  // the recording has ended already
+  finished_ = true;
   pulses_.clear();
   edges_->flush(pulses_);
   for (double p : pulses_) {
@@ -76,6 +78,10 @@ std::optional<Found> Decoder::waiting() const {
 }
 
 Underway Decoder::underway() const { return families_[known_ < 0 ? 0 : static_cast<size_t>(known_)]->underway(); }
+
+void Decoder::reading(format::ReadOptions &options, std::vector<std::string> &warnings) const {
+  if (known_ >= 0) families_[static_cast<size_t>(known_)]->reading(options, warnings);
+}
 
 double Decoder::position() const { return static_cast<double>(edges_->at()) / rate_; }
 
