@@ -1,0 +1,138 @@
+// The MSX's tapes: a long leader before a file header, a short one before
+// other blocks, each of the high tone (2400 Hz at 1200 baud, 4800 Hz at
+// 2400 baud, and between for the faster loaders), then bytes of a 0 start
+// bit, 8 data bits least significant first and two 1 stop bits, then
+// silence. Bits are sliced against the leader's half cycle.
+#include "decode/msx.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+#include "decode/twotone.hpp"
+#include "format/msx.hpp"
+#include "format/signals.hpp"
+
+namespace decode {
+
+namespace {
+
+using format::Image;
+namespace msx = format::signals::msx;
+
+constexpr double kLowestHz = 3600, kHighestHz = 16000;  // half cycles a second of a leader (1800 to 8000 Hz)
+constexpr size_t kLeader = 1000;   // half cycles of the high tone that make a leader
+constexpr size_t kTail = 48;       // of them, kept with the bytes before (more than the 1 bits of a byte 0xFF)
+constexpr double kSilence = 0.003; // s without an edge
+constexpr double kStarts[] = {1.25, 1.4, 1.12};
+constexpr twotone::Framing kFraming{8, 0, msx::kTrailing};
+
+class MsxFamily : public Family, private twotone::Splitter {
+ public:
+  explicit MsxFamily(int rate) : Splitter({rate / kHighestHz, rate / kLowestHz, kLeader, kTail}, kSilence * rate), rate_(rate) {}
+
+  void pulse(double samples) override { Splitter::pulse(samples); }
+  void idle(double quiet) override { Splitter::idle(quiet); }
+  void finish(double last) override {
+    Splitter::finish(last);
+    lone_leader();
+    if (header_) out_.push_back(std::move(*header_)), header_.reset();
+  }
+  std::vector<Found> take() override {
+    std::vector<Found> f;
+    f.swap(out_);
+    return f;
+  }
+  Underway underway() const override { return {in_tone(), stretch_halves() / 40}; }
+  // The speed of the tape: 2400 baud when most blocks' leaders are twice as
+  // high as at 1200 (a CAS file does not hold it).
+  void reading(format::ReadOptions &options, std::vector<std::string> &) const override {
+    options.msx_2400 = fast_ > slow_;
+  }
+
+ private:
+  struct Leader {
+    double mean = 0, start = 0;
+  };
+
+  void tone(size_t, double mean, double start, double) override {
+    lone_leader();
+    leader_ = Leader{mean, start};
+  }
+
+  void silence(double, double) override {}
+
+  void stretch(Stretch s) override {
+    const std::span<const float> h(s.halves);
+    const double guess = leader_ ? leader_->mean : s.before > 0 ? s.before : rate_ / 4800.0;
+    std::optional<twotone::Framed> best;
+    for (double high : {guess, twotone::HighHalf(h, guess)})
+      for (double start : kStarts) {
+        if (best && best->errors == 0 && !best->bytes.empty()) break;
+        twotone::Framed f = twotone::Frame(twotone::Slice(h, {high, 1, start}), kFraming);
+        if (!best || f.errors < best->errors || (f.errors == best->errors && f.bytes.size() > best->bytes.size()))
+          best = std::move(f);
+      }
+    if (best->bytes.empty()) return;  // clicks: the leader may still have its block
+    Found f;
+    f.start = (leader_ ? leader_->start : s.start) / rate_;
+    // Bytes with no leader before them no MSX reads: bad, as misframed ones are.
+    f.check = best->errors > 0 || !leader_ ? Check::bad : Check::none;
+    f.block.assign(msx::kMarker, msx::kMarker + 8);
+    f.block.insert(f.block.end(), best->bytes.begin(), best->bytes.end());
+    if (leader_) {
+      const double baud = rate_ / (4 * leader_->mean);
+      (std::fabs(baud / 2400 - 1) < 0.12 ? fast_ : slow_)++;
+    }
+    leader_.reset();
+    add(std::move(f));
+  }
+
+  // A file header waits for the block after it: both are surely the MSX's
+  // when both are framed without fault.
+  void add(Found f) {
+    const format::Bytes data = format::Bytes(f.block).subspan(8);
+    const bool clean = f.check == Check::none;
+    if (header_) {
+      const bool sure = clean && header_->check == Check::none && !format::MsxFileType(data);
+      header_->sure = f.sure = sure;
+      out_.push_back(std::move(*header_));
+      header_.reset();
+    }
+    if (data.size() == 16 && format::MsxFileType(data)) header_ = std::move(f);
+    else out_.push_back(std::move(f));
+  }
+
+  // A leader with no bytes after it: an empty block, bad.
+  void lone_leader() {
+    if (!leader_) return;
+    Found f;
+    f.start = leader_->start / rate_;
+    f.check = Check::bad;
+    f.block.assign(msx::kMarker, msx::kMarker + 8);
+    leader_.reset();
+    add(std::move(f));
+  }
+
+  const int rate_;
+  std::optional<Leader> leader_;  // heard last, until its bytes are
+  std::optional<Found> header_;
+  int fast_ = 0, slow_ = 0;  // blocks at 2400 baud, and at other speeds
+  std::vector<Found> out_;
+};
+
+}  // namespace
+
+std::unique_ptr<Family> MakeMsx(int rate) { return std::make_unique<MsxFamily>(rate); }
+
+format::Image MsxImage(const std::vector<Found> &blocks, std::vector<size_t> &offsets) {
+  format::Image image;
+  for (const Found &f : blocks) {
+    while (image.size() % 8 != 0) image.push_back(0);
+    offsets.push_back(image.size());
+    image.insert(image.end(), f.block.begin(), f.block.end());
+  }
+  return image;
+}
+
+}  // namespace decode
