@@ -24,6 +24,8 @@ constexpr double kLowestHz = 3600, kHighestHz = 16000;  // half cycles a second 
 constexpr size_t kLeader = 1000;   // half cycles of the high tone that make a leader
 constexpr size_t kTail = 48;       // of them, kept with the bytes before (more than the 1 bits of a byte 0xFF)
 constexpr double kSilence = 0.003; // s without an edge
+constexpr double kAfter = 0.1;     // s of silence after a leader: no block follows it
+constexpr size_t kClick = 20;      // half cycles of a stretch of its own that may be a byte (two bytes 0x00 are 40)
 constexpr double kStarts[] = {1.25, 1.4, 1.12};
 constexpr twotone::Framing kFraming{8, 0, msx::kTrailing};
 
@@ -36,7 +38,7 @@ class MsxFamily : public Family, private twotone::Splitter {
   void finish(double last) override {
     Splitter::finish(last);
     lone_leader();
-    if (header_) out_.push_back(std::move(*header_)), header_.reset();
+    release();
   }
   std::vector<Found> take() override {
     std::vector<Found> f;
@@ -55,15 +57,22 @@ class MsxFamily : public Family, private twotone::Splitter {
     double mean = 0, start = 0;
   };
 
+  // A leader broken by a click goes on.
   void tone(size_t, double mean, double start, double) override {
-    lone_leader();
-    leader_ = Leader{mean, start};
+    release();
+    if (!leader_) leader_ = Leader{mean, start};
   }
 
-  void silence(double, double) override {}
+  // After a block, a silence longer than a dropout ends it.
+  void silence(double, double length) override {
+    if (length <= kAfter * rate_) return;
+    lone_leader();
+    release();
+  }
 
   void stretch(Stretch s) override {
     const std::span<const float> h(s.halves);
+    if (h.size() < s.lead + s.tail + kClick) return;
     const double guess = leader_ ? leader_->mean : s.before > 0 ? s.before : rate_ / 4800.0;
     std::optional<twotone::Framed> best;
     for (double high : {guess, twotone::HighHalf(h, guess)})
@@ -74,49 +83,49 @@ class MsxFamily : public Family, private twotone::Splitter {
           best = std::move(f);
       }
     if (best->bytes.empty()) return;  // clicks: the leader may still have its block
-    Found f;
-    f.start = (leader_ ? leader_->start : s.start) / rate_;
-    // Bytes with no leader before them no MSX reads: bad, as misframed ones are.
-    f.check = best->errors > 0 || !leader_ ? Check::bad : Check::none;
-    f.block.assign(msx::kMarker, msx::kMarker + 8);
-    f.block.insert(f.block.end(), best->bytes.begin(), best->bytes.end());
-    if (leader_) {
-      const double baud = rate_ / (4 * leader_->mean);
-      (std::fabs(baud / 2400 - 1) < 0.12 ? fast_ : slow_)++;
+    if (!leader_) {
+      // Bytes after a dropout: more of the block before it, which is bad now.
+      // With none before them, no MSX reads them: a bad block.
+      if (!held_) held_ = block(s.start);
+      held_->block.insert(held_->block.end(), best->bytes.begin(), best->bytes.end());
+      held_->check = Check::bad, held_->sure = false;
+      return;
     }
+    release();
+    held_ = block(leader_->start);
+    held_->block.insert(held_->block.end(), best->bytes.begin(), best->bytes.end());
+    held_->check = best->errors > 0 ? Check::bad : Check::none;
+    // A file header framed without fault is surely the MSX's.
+    const format::Bytes data = format::Bytes(held_->block).subspan(8);
+    held_->sure = held_->check == Check::none && data.size() == 16 && format::MsxFileType(data);
+    const double baud = rate_ / (4 * leader_->mean);
+    (std::fabs(baud / 2400 - 1) < 0.12 ? fast_ : slow_)++;
     leader_.reset();
-    add(std::move(f));
   }
 
-  // A file header waits for the block after it: both are surely the MSX's
-  // when both are framed without fault.
-  void add(Found f) {
-    const format::Bytes data = format::Bytes(f.block).subspan(8);
-    const bool clean = f.check == Check::none;
-    if (header_) {
-      const bool sure = clean && header_->check == Check::none && !format::MsxFileType(data);
-      header_->sure = f.sure = sure;
-      out_.push_back(std::move(*header_));
-      header_.reset();
-    }
-    if (data.size() == 16 && format::MsxFileType(data)) header_ = std::move(f);
-    else out_.push_back(std::move(f));
+  Found block(double start) const {
+    Found f;
+    f.start = start / rate_;
+    f.block.assign(msx::kMarker, msx::kMarker + 8);
+    return f;
+  }
+
+  void release() {
+    if (held_) out_.push_back(std::move(*held_)), held_.reset();
   }
 
   // A leader with no bytes after it: an empty block, bad.
   void lone_leader() {
     if (!leader_) return;
-    Found f;
-    f.start = leader_->start / rate_;
-    f.check = Check::bad;
-    f.block.assign(msx::kMarker, msx::kMarker + 8);
+    release();
+    out_.push_back(block(leader_->start));
+    out_.back().check = Check::bad;
     leader_.reset();
-    add(std::move(f));
   }
 
   const int rate_;
   std::optional<Leader> leader_;  // heard last, until its bytes are
-  std::optional<Found> header_;
+  std::optional<Found> held_;     // the block heard last, until a leader or silence ends it
   int fast_ = 0, slow_ = 0;  // blocks at 2400 baud, and at other speeds
   std::vector<Found> out_;
 };
