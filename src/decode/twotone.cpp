@@ -108,7 +108,10 @@ void Splitter::pulse(double p) {
   }
   closed_ = false;
   const bool like = p >= tone_.lo && p <= tone_.hi;
-  if (like && (run_ == 0 || std::fabs(p - run_sum_ / static_cast<double>(run_)) <= 0.25 * run_sum_ / static_cast<double>(run_))) {
+  // Within a quarter of the run's mean, or a sample and a half (a short
+  // half cycle is a few samples, each edge placed to a fraction of one).
+  const double mean = run_ > 0 ? run_sum_ / static_cast<double>(run_) : p;
+  if (like && std::fabs(p - mean) <= std::max(0.25 * mean, 1.5)) {
     if (run_ == 0) run_start_ = start;
     run_++, run_sum_ += p;
     lead_[leads_++ % kLead] = static_cast<float>(p);
@@ -125,7 +128,6 @@ void Splitter::pulse(double p) {
     return;
   }
   if (in_tone()) {
-    const double mean = run_sum_ / static_cast<double>(run_);
     tone(run_, mean, run_start_, start);
     before_ = mean;
     // The stretch after it begins with its last half cycles.
