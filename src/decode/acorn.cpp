@@ -30,6 +30,7 @@ constexpr int kWaves[] = {1, 4};   // 1200 and 300 baud
 // The standard framing (8N1, chunk 0x0100), and others tapes' own loaders use (chunk 0x0104).
 constexpr Framing kFramings[] = {{8, 0, 1}, {8, 2, 1}, {8, 1, 1}, {7, 2, 1}, {7, 1, 1}, {8, 0, 2}, {7, 0, 2}};
 constexpr size_t kKept = 64;  // half cycles of a stretch that frames nothing, kept as what it sounds (fewer: a click)
+constexpr double kInTones = 0.8;  // of the half cycles of a stretch after silence: of the tones, or it is hiss
 constexpr size_t kFew = 16;   // bytes that, misframed and no block, are sound
 
 uint16_t u16(double v) { return static_cast<uint16_t>(std::lround(std::clamp(v, 0.0, 65535.0))); }
@@ -227,6 +228,8 @@ class AcornFamily : public Family, private twotone::Splitter {
     if (s.before > 0) highs.push_back(s.before);
     const double own = twotone::HighHalf(h, s.before > 0 ? s.before : rate_ / kHighHz);
     if (highs.empty() || std::fabs(own / highs[0] - 1) > 0.03) highs.push_back(own);
+    // After silence, no carrier: hiss is none of it.
+    if (s.before == 0 && twotone::InTones(h.subspan(s.lead, h.size() - s.lead - s.tail), own) < kInTones) return {};
     std::optional<Try> best;
     for (double high : highs)
       for (int waves : kWaves)

@@ -85,8 +85,8 @@ class MsxFamily : public Family, private twotone::Splitter {
     if (best->bytes.empty()) return;  // clicks: the leader may still have its block
     if (!leader_) {
       // Bytes after a dropout: more of the block before it, which is bad now.
-      // With none before them, no MSX reads them: a bad block.
-      if (!held_) held_ = block(s.start);
+      // With none before them they are nothing an MSX reads (or hiss).
+      if (!held_) return;
       held_->block.insert(held_->block.end(), best->bytes.begin(), best->bytes.end());
       held_->check = Check::bad, held_->sure = false;
       return;

@@ -61,6 +61,12 @@ double HighHalf(std::span<const float> h, double guess) {
   return c0;
 }
 
+double InTones(std::span<const float> h, double high) {
+  size_t in = 0;
+  for (float v : h) in += (v >= 0.7 * high && v <= 1.3 * high) || (v >= 1.6 * high && v <= 2.5 * high);
+  return h.empty() ? 0 : static_cast<double>(in) / static_cast<double>(h.size());
+}
+
 Framed Frame(const std::vector<Cell> &cells, const Framing &f) {
   Framed out;
   const size_t need = 1 + f.bits + (f.parity ? 1 : 0) + f.stop;

@@ -38,6 +38,10 @@ std::vector<Cell> Slice(std::span<const float> halves, const Slicing &s);
 // means, from a first guess.
 double HighHalf(std::span<const float> halves, double guess);
 
+// The share of half cycles that are of either tone (hiss makes them of
+// any length).
+double InTones(std::span<const float> halves, double high);
+
 struct Framing {
   uint8_t bits = 8;
   uint8_t parity = 0;  // 0 none, 1 even, 2 odd
