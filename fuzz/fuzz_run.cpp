@@ -6,10 +6,10 @@
 // bytes are keys on standard input; bit 7 the signal's switches ("-exact",
 // "-invert", "-vol 37", "-speed 173" and, but with "-voc", "-16"). The rest is the tape image: TZX, CSW,
 // TAP, PZX, Commodore TAP, MSX CAS or UEF, each known by its content. Every
-// input is run three times: "-info", "-one -x", and a conversion whose sound
+// input is run four times: "-info", "-one -x", a conversion whose sound
 // file goes to /dev/null, with a low output limit so that looping tapes end
-// fast; then once more converted under a name ending in ".p81", as a ZX81
-// program (which has no signature to know it by).
+// fast, and "-basic -hex"; then once more converted and listed under a name
+// ending in ".p81", as a ZX81 program (which has no signature to know it by).
 #include <unistd.h>
 
 #include <cstdint>
@@ -69,6 +69,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   }
   run(a, keys, nkeys);
 
+  // What the tape holds: its BASIC listed and its blocks dumped.
+  a = {"reelwright", "-basic", "-hex", tape};
+  if (sel & 8) a.push_back("-128");
+  run(a, keys, nkeys);
+
   // A link named as a ZX81 program, to the same file.
   static const std::string zx81 = [&tape] {
     const std::string link = "/tmp/reelwright-fuzz-" + std::to_string(getpid()) + ".p81";
@@ -76,5 +81,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     return symlink(tape.c_str(), link.c_str()) == 0 ? link : std::string();
   }();
   if (!zx81.empty()) run({"reelwright", "-au", "-freq", kRates[rate], zx81, "/dev/null"}, keys, nkeys);
+  if (!zx81.empty()) run({"reelwright", "-basic", zx81}, keys, nkeys);
   return 0;
 }

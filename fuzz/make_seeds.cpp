@@ -1,6 +1,7 @@
 // Writes seed inputs for the fuzz target into a folder:
 //   make_seeds <folder> [example.tzx ...]
 // Each seed is a selector byte, the keys, then a tape image.
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -86,6 +87,7 @@ int main(int argc, char **argv) {
   seed(dir + "/zx81-p81", 0, "", Bytes{0x26, 0xA6, 0, 1, 2, 0x76});
 
   for (int i = 2; i < argc; i++) {
+    if (!std::filesystem::is_regular_file(argv[i])) continue;  // a folder among the samples (recordings/)
     std::ifstream in(argv[i], std::ios::binary);
     Bytes b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     seed(dir + "/example-" + std::to_string(i - 1), 0, "", b);

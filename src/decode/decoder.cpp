@@ -1,43 +1,74 @@
 #include "decode/decoder.hpp"
 
+#include <cmath>
+#include <numbers>
+
 #include "decode/edges.hpp"
 
 namespace decode {
 
-Decoder::Decoder(int rate) : rate_(rate), edges_(std::make_unique<EdgeStage>(rate)) {
-  for (const FamilyType &f : Families()) families_.push_back(f.make(rate));
+Decoder::Decoder(int rate) : rate_(rate) {
+  for (const FamilyType &f : Families()) {
+    families_.push_back(f.make(rate));
+    // One edge stage for each high-pass asked for.
+    const double pole = f.highpass > 0 ? std::exp(-2 * std::numbers::pi * f.highpass / rate) : 0;
+    size_t e = 0;
+    while (e < ears_.size() && ears_[e].pole != pole) e++;
+    if (e == ears_.size()) ears_.push_back({std::make_unique<EdgeStage>(rate), pole, 0, 0, {}});
+    ear_of_.push_back(e);
+  }
   held_.resize(families_.size());
 }
 
 Decoder::~Decoder() = default;
 
-double Decoder::quiet() const { return static_cast<double>(edges_->at()) - edges_->last(); }
+double Decoder::quiet(size_t family) const {
+  return ears_[ear_of_[family]].edges->quiet();
+}
+
+void Decoder::hear(Ear &e, const float *samples, size_t n) {
+  const float *s = samples;
+  if (e.pole > 0) {
+    e.heard.resize(n);
+    for (size_t i = 0; i < n; i++) e.out = e.pole * (e.out + samples[i] - e.in), e.in = samples[i], e.heard[i] = static_cast<float>(e.out);
+    s = e.heard.data();
+  }
+  pulses_.clear();
+  e.edges->run(s, n, pulses_);
+}
 
 void Decoder::feed(const float *samples, size_t n) {
-  pulses_.clear();
-  edges_->run(samples, n, pulses_);
-  for (double p : pulses_) {
-    if (on_pulse_) on_pulse_(p);
-    for (auto &f : families_)
-      if (f) f->pulse(p);
+  for (size_t e = 0; e < ears_.size(); e++) {
+    Ear &ear = ears_[e];
+    bool heard = e == 0 && on_pulse_;  // the square wave of a recording is the first stage's
+    for (size_t k = 0; k < families_.size(); k++) heard = heard || (families_[k] && ear_of_[k] == e);
+    if (!heard) continue;  // no family listens to it any more
+    hear(ear, samples, n);
+    for (double p : pulses_) {
+      if (on_pulse_ && e == 0) on_pulse_(p);
+      for (size_t k = 0; k < families_.size(); k++)
+        if (families_[k] && ear_of_[k] == e) families_[k]->pulse(p);
+    }
   }
-  for (auto &f : families_)
-    if (f) f->idle(quiet());
+  for (size_t k = 0; k < families_.size(); k++)
+    if (families_[k]) families_[k]->idle(quiet(k));
   gather();
 }
 
 void Decoder::finish() {
   if (finished_) return;  // the recording has ended already
   finished_ = true;
-  pulses_.clear();
-  edges_->flush(pulses_);
-  for (double p : pulses_) {
-    if (on_pulse_) on_pulse_(p);
-    for (auto &f : families_)
-      if (f) f->pulse(p);
+  for (size_t e = 0; e < ears_.size(); e++) {
+    pulses_.clear();
+    ears_[e].edges->flush(pulses_);
+    for (double p : pulses_) {
+      if (on_pulse_ && e == 0) on_pulse_(p);
+      for (size_t k = 0; k < families_.size(); k++)
+        if (families_[k] && ear_of_[k] == e) families_[k]->pulse(p);
+    }
   }
-  for (auto &f : families_)
-    if (f) f->finish(quiet());
+  for (size_t k = 0; k < families_.size(); k++)
+    if (families_[k]) families_[k]->finish(quiet(k));
   gather();
   if (known_ < 0) known_ = 0;  // no family is sure: the first one's
 }
@@ -74,7 +105,7 @@ std::vector<Found> Decoder::take() {
 
 std::optional<Found> Decoder::waiting() const {
   if (known_ < 0) return std::nullopt;
-  return families_[static_cast<size_t>(known_)]->waiting(quiet());
+  return families_[static_cast<size_t>(known_)]->waiting(quiet(static_cast<size_t>(known_)));
 }
 
 Underway Decoder::underway() const { return families_[known_ < 0 ? 0 : static_cast<size_t>(known_)]->underway(); }
@@ -83,6 +114,10 @@ void Decoder::reading(format::ReadOptions &options, std::vector<std::string> &wa
   if (known_ >= 0) families_[static_cast<size_t>(known_)]->reading(options, warnings);
 }
 
-double Decoder::position() const { return static_cast<double>(edges_->at()) / rate_; }
+double Decoder::position() const {
+  for (size_t k = 0; k < families_.size(); k++)
+    if (families_[k]) return static_cast<double>(ears_[ear_of_[k]].edges->at()) / rate_;
+  return 0;
+}
 
 }  // namespace decode

@@ -10,6 +10,7 @@
 // known, never the sound.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -57,10 +58,20 @@ class Decoder {
 
  private:
   void gather();  // the families' blocks, and which family the recording is
-  double quiet() const;
+  double quiet(size_t family) const;
+
+  // An edge stage, and the high-pass the sound passes first (a pole's
+  // factor; none when 0), for the families that hear it.
+  struct Ear {
+    std::unique_ptr<EdgeStage> edges;
+    double pole = 0, in = 0, out = 0;
+    std::vector<float> heard;
+  };
+  void hear(Ear &e, const float *samples, size_t n);
 
   const int rate_;
-  std::unique_ptr<EdgeStage> edges_;
+  std::vector<Ear> ears_;
+  std::vector<size_t> ear_of_;                     // each family's
   std::vector<std::unique_ptr<Family>> families_;  // a row of Families() each; only the known one once it is
   std::vector<std::vector<Found>> held_;           // each one's blocks, until the recording's family is known
   int known_ = -1;

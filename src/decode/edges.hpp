@@ -16,6 +16,7 @@
 // the rate asks for a cut-off near 9 kHz), a block at a time.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -33,9 +34,11 @@ class EdgeStage {
   void flush(std::vector<double> &pulses);
 
   uint64_t at() const { return at_; }  // samples seen
-  // The last edge, in samples from the start (an edge found but not yet
-  // placed counts as where the band was crossed).
-  double last() const { return pending_ ? static_cast<double>(pending_at_) : last_; }
+  // Samples since the last pulse handed over ended with no edge after it:
+  // of an edge found but not yet placed, up to where the band was crossed.
+  double quiet() const {
+    return std::max(0.0, (pending_ ? static_cast<double>(pending_at_) : static_cast<double>(at_)) - last_);
+  }
 
  private:
   static constexpr size_t kBlock = 4096;  // samples smoothed at a time

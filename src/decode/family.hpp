@@ -59,6 +59,10 @@ class Family {
 struct FamilyType {
   const char *name;    // the machines, for messages
   format::Kind kind;   // of the image its blocks make
+  const char *ext;     // and its name's extension, as its reader takes it
+  // Hz of high-pass on the sound its edges are found in (0: none): the
+  // ZX81's bursts ride on the slow swing a deck's coupling makes between them.
+  double highpass;
   std::unique_ptr<Family> (*make)(int rate);
   // The whole image of its blocks, and where each begins in it.
   format::Image (*image)(const std::vector<Found> &blocks, std::vector<size_t> &offsets);

@@ -30,7 +30,8 @@ DecodedTape Finish(Decoder &d, std::vector<Found> found, std::string words) {
   if (std::all_of(found.begin(), found.end(), [](const Found &f) { return f.check == Check::sound; }))
     throw Failure("No block was found in the recording: no tape is made!");
   DecodedTape t;
-  t.kind = d.family().kind, t.words = std::move(words);
+  t.kind = d.family().kind, t.ext = d.family().ext, t.words = std::move(words);
+  t.options.name = std::string("recording.") + t.ext;
   d.reading(t.options, t.warnings);
   std::vector<size_t> offsets;
   t.image = d.family().image(found, offsets);

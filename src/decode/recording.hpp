@@ -18,6 +18,7 @@ struct Where {
 
 struct DecodedTape {
   format::Kind kind = format::Kind::tzx;  // the machine's image it is: TZX for a Spectrum's or a CPC's
+  const char *ext = "tzx";                // and the extension its reader takes
   format::Image image;       // that image, of the blocks found
   std::vector<Where> where;  // one a block of the tape the image is read as
   std::string words;         // what the recording is: "WAV, 44100 Hz, 16-bit, stereo (left channel)"

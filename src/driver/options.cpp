@@ -58,6 +58,10 @@ const char *const kUsage[] = {
     "                  -right    Decode the right channel of a stereo recording",
     "                  -rec      Record from the line input into the file",
     "                  -2400     Play MSX CAS tapes at 2400 baud (1200 without)",
+    "                  -basic    List the BASIC programs on the tape",
+    "                  -hex      Show the bytes of each data block (-b/-e for a range)",
+    "                  -screen f Write each loading screen as a picture, f.png",
+    "                  -extract d Write every file on the tape into folder d",
 };
 
 [[noreturn]] void invalidoption(const char *s) { throw Failure(strprintf("Invalid Option %s !", s)); }
@@ -66,6 +70,13 @@ const char *const kUsage[] = {
 int switch_value(int argc, char **argv, int &n) {
   if (n + 1 >= argc) throw Failure(strprintf("Switch %s needs a number after it !", argv[n]));
   return getnumber(argv[++n]);
+}
+
+// The name after "-screen" or "-extract".
+std::string switch_name(int argc, char **argv, int &n) {
+  if (n + 1 >= argc || argv[n + 1][0] == 0)
+    throw Failure(strprintf("Switch %s needs a %s after it !", argv[n], argv[n][1] == 's' ? "file name" : "folder"));
+  return argv[++n];
 }
 
 // The per cent after "-vol" or "-speed": a decimal number from lo to hi, and
@@ -95,6 +106,12 @@ const Format kFormats[] = {
 };
 const Format &format_of(Output o) { return kFormats[static_cast<int>(o) - 1]; }
 
+// A file name's extension, or nothing.
+std::string Extension(const std::string &name) {
+  const size_t dot = name.rfind('.');
+  return dot == std::string::npos || dot < os::NameStart(name) ? std::string() : name.substr(dot + 1);
+}
+
 // The format a file name's extension names, if any.
 std::optional<Output> format_by_name(const std::string &name) {
   const size_t dot = name.rfind('.');
@@ -103,6 +120,7 @@ std::optional<Output> format_by_name(const std::string &name) {
   for (char &c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   for (const Format &f : kFormats)
     if (ext == f.sw + 1 || ext == f.also) return f.output;
+  if (format::ImageNamed(ext)) return Output::image;
   return std::nullopt;
 }
 
@@ -120,6 +138,7 @@ Options recording(Options o, std::optional<Output> by_switch, int files, int fre
     throw Failure(strprintf("Cannot tell what to record into: name %s .tzx, .tap, .wav, .au, .voc or .csw !",
                             o.output_name.c_str()));
   o.output = by_switch.value_or(named.value_or(Output::live));
+  if (IsTapeOutput(o.output)) o.image = format::ImageNamed(o.output == Output::image ? Extension(o.output_name) : format_of(o.output).ext);
   if (o.signal.wide && (o.output == Output::voc || o.output == Output::csw || IsTapeOutput(o.output)))
     throw Failure("Invalid Option -16 (only a WAV or AU recording holds 16-bit samples) !");
   o.freq = freq != 0 ? freq : 44100;
@@ -223,10 +242,18 @@ std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console)
         o.expand = true;
         break;
       case 'b':
+        if (is("-basic")) {
+          o.basic = true;
+          break;
+        }
         if (!is("-b")) invalidoption(a);
         o.starting = switch_value(argc, argv, n);
         break;
       case 'e':
+        if (is("-extract")) {
+          o.extract = switch_name(argc, argv, n);
+          break;
+        }
         if (is("-exact")) {
           once(a, 4);
           o.timing.exact = true;
@@ -252,7 +279,15 @@ std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console)
         if (!is("-2400")) invalidoption(a);
         o.msx_2400 = true;
         break;
+      case 'h':
+        if (!is("-hex")) invalidoption(a);
+        o.hex = true;
+        break;
       case 's':
+        if (is("-screen")) {
+          o.screen = switch_name(argc, argv, n);
+          break;
+        }
         if (!is("-speed")) invalidoption(a);
         once(a, 16);
         o.timing.speed = percent(argc, argv, n, 50, 200, "speed");
@@ -264,6 +299,13 @@ std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console)
 
   if (voc && o.mode != Mode::play) throw Failure("Both -voc AND -info (or -one) switches selected !");
   if (files == 0) throw Failure("No Files specified !");
+  if (o.basic || o.hex || !o.screen.empty() || !o.extract.empty()) {
+    if (o.mode != Mode::play || o.record || au || wav || tape || files > 1)
+      throw Failure("-basic, -hex, -screen and -extract show what a tape holds: they go with no listing, sound file, "
+                    "tape image or recording !");
+    o.mode = Mode::contents;
+    return o;
+  }
   if (o.record) return recording(o, voc ? Output::voc : au ? Output::au : wav ? Output::wav : tape, files, nfreq);
   // VOC wins when several are asked for, then AU.
   o.output = voc ? Output::voc : au ? Output::au : wav ? Output::wav : tape.value_or(Output::live);
@@ -288,6 +330,7 @@ std::optional<Options> ParseCommandLine(int argc, char **argv, Console &console)
     throw Failure("Invalid Option -16 (a VOC file holds 8-bit samples only) !");
   if (files == 2) o.output_name = second;
   else if (o.output != Output::live) o.output_name = ChangeFileExtension(o.input, format_of(o.output).ext);
+  if (IsTapeOutput(o.output)) o.image = format::ImageNamed(o.output == Output::image ? Extension(o.output_name) : format_of(o.output).ext);
   o.freq = nfreq != 0 ? nfreq : freq;
   if (o.freq < 1 || o.freq > kMaxFreq)
     throw Failure(strprintf("Sampling frequency %d Hz is out of range (1 to %d Hz) !", o.freq, kMaxFreq));

@@ -5,16 +5,19 @@
 #include <string>
 
 #include "engine/pulse.hpp"
+#include "format/images.hpp"
 #include "sinks/levels.hpp"
 
 namespace driver {
 
 class Console;
 
-enum class Mode { play, info, one };  // replay or conversion; "-info"; "-one"
-enum class Output { live, voc, au, wav, tzx, tap, csw };  // csw: a recording's square wave (-rec only)
+enum class Mode { play, info, one, contents };  // replay or conversion; "-info"; "-one"; what the tape holds
+// csw: a recording's square wave (-rec only); image: another machine's tape
+// image, as its name says (.uef, .p81, ...).
+enum class Output { live, voc, au, wav, tzx, tap, csw, image };
 // Whether the output is a tape image (else sound).
-inline bool IsTapeOutput(Output o) { return o == Output::tzx || o == Output::tap; }
+inline bool IsTapeOutput(Output o) { return o == Output::tzx || o == Output::tap || o == Output::image; }
 
 struct Options {
   Mode mode = Mode::play;
@@ -30,8 +33,12 @@ struct Options {
   sinks::Signal signal;   // -invert, -vol, -16
   std::string input;
   std::string output_name;  // the sound file or tape image of a conversion
+  const format::ImageFormat *image = nullptr;  // of a tape image: the format its name or switch asks for
   int channel = -1;         // of a stereo recording: 0 left, 1 right, -1 the one that decodes better
   bool record = false;      // -rec: from the line input into output_name
+  // What the tape holds (Mode::contents): -basic, -hex, -screen FILE, -extract DIR.
+  bool basic = false, hex = false;
+  std::string screen, extract;
 };
 
 // Highest sampling rate accepted: one sample per T-state of the 3.5 MHz clock.

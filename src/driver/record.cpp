@@ -12,6 +12,8 @@
 #include "decode/recording.hpp"
 #include "driver/status.hpp"
 #include "driver/terminal.hpp"
+#include "front/recording_line.hpp"
+#include "front/tape.hpp"
 #include "format/failure.hpp"
 #include "format/registry.hpp"
 #include "format/tape.hpp"
@@ -22,6 +24,7 @@
 
 namespace driver {
 
+using front::Meter, front::RecordingLine;
 using format::Failure;
 using format::strprintf;
 
@@ -30,11 +33,6 @@ namespace {
 constexpr size_t kFrames = 4096;  // read at a time
 constexpr int kWaitMs = 50;       // for frames, before keys and the status line are looked at again
 constexpr double kDrawEvery = 0.25;  // seconds between two drawings of the status line
-constexpr float kClip = 0.99f;       // a peak this high is clipping
-constexpr double kQuietDb = -30;     // a peak below this ...
-constexpr double kQuietFor = 2;      // ... for this long (seconds) is too quiet
-
-double Db(float peak) { return peak > 1e-5f ? 20 * std::log10(peak) : -100; }
 
 // Where the blocks go: a tape image (TZX led by a description, or TAP),
 // written as each block comes, so that the file is a valid tape after every
@@ -132,25 +130,6 @@ class CswOut {
   os::File file_;
   format::Image staged_;
   double carry_ = 0;
-};
-
-// The level of the last quarter of a second, and how long it has been quiet.
-struct Meter {
-  explicit Meter(int rate) : window(static_cast<uint64_t>(rate) / 4) {}
-  void add(const float *s, size_t n, double seconds_each) {
-    for (size_t i = 0; i < n; i++) {
-      peak = std::max(peak, std::fabs(s[i]));
-      if (++in_window < window) continue;
-      shown = peak, clipping = peak >= kClip;
-      quiet_for = Db(peak) < kQuietDb ? quiet_for + static_cast<double>(window) * seconds_each : 0;
-      peak = 0, in_window = 0;
-    }
-  }
-  const uint64_t window;
-  uint64_t in_window = 0;
-  float peak = 0, shown = 0;
-  bool clipping = false;
-  double quiet_for = 0;
 };
 
 class Recorder {
@@ -281,8 +260,7 @@ class Recorder {
     good_ += f.check == decode::Check::good;
     bad_ += f.check == decode::Check::bad;
     const format::Block block = format::Decode(f.block[0], format::Reader(f.block.data() + 1, f.block.size() - 1));
-    const char *check = f.check == decode::Check::good ? "good" : f.check == decode::Check::bad ? "BAD" : "-";
-    console_.say("%3d %7s %-4s:", number_, decode::Clock(f.start).c_str(), check);
+    console_.text(front::OnePrefix(number_, decode::Where{f.start, f.check}));
     listing::Place at{number_, 0, f.block[0], true, {}};
     console_.text(listing::OneLine(block, at));
     if (tape_) {
@@ -295,21 +273,9 @@ class Recorder {
     return s;
   }
 
-  // "REC 1:23.4  -12 dB [##########----]  block 3: 1234 bytes  CLIPPING"
   void draw() {
-    const double db = Db(meter_.shown);
-    const int filled = static_cast<int>(std::clamp((db + 60) / 60 * 16, 0.0, 16.0));
-    std::string line = strprintf("REC %s  %s%4.0f dB [%s%s]", decode::Clock(static_cast<double>(recorded_) / rate_).c_str(),
-                                 paused_ ? "paused  " : "", db, std::string(static_cast<size_t>(filled), '#').c_str(),
-                                 std::string(static_cast<size_t>(16 - filled), '-').c_str());
-    if (chosen_) {
-      const decode::Underway u = dec_[0]->underway();
-      if (u.pilot) line += strprintf("  block %d: pilot", number_ + 1);
-      else if (u.bytes > 0) line += strprintf("  block %d: %llu bytes", number_ + 1, static_cast<unsigned long long>(u.bytes));
-    }
-    line += strprintf("  %d good, %d bad", good_, bad_);
-    if (meter_.clipping) line += "  CLIPPING: turn it down";
-    else if (meter_.quiet_for >= kQuietFor) line += "  too quiet: turn it up";
+    std::string line = RecordingLine(static_cast<double>(recorded_) / rate_, paused_, meter_,
+                                     chosen_ ? dec_[0].get() : nullptr, number_, good_, bad_);
     const size_t room = static_cast<size_t>(std::max(status_->width() - 1, 0));
     status_->show(line.size() <= room ? line : line.substr(0, line.rfind("  ", room) == std::string::npos ? room : line.rfind("  ", room)));
   }

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "driver/contents.hpp"
 #include "driver/record.hpp"
 #include "format/failure.hpp"
 
@@ -16,6 +17,10 @@ int RunReelwright(int argc, char **argv, Console &console, const Limits &limits)
     if (opt && opt->record) {
       sinks::LineInput input;
       Record(*opt, console, input);
+    } else if (opt && opt->mode == Mode::contents) {
+      session.emplace(*opt, console, limits);
+      session->load();
+      ShowContents(*opt, console, session->tape(), session->first(), session->end());
     } else if (opt) {
       session.emplace(*opt, console, limits);
       session->load();

@@ -8,6 +8,7 @@
 #include "engine/players.hpp"
 #include "format/failure.hpp"
 #include "format/writer.hpp"
+#include "front/tape.hpp"
 #include "listing/listing.hpp"
 #include "os/files.hpp"
 #include "sinks/sound_file.hpp"
@@ -67,57 +68,7 @@ struct WaitsAhead {
 }  // namespace
 
 void Session::load() {
-  std::vector<uint8_t> image;
-  {
-    format::ImageFile file(opt_.input);
-    image.resize(static_cast<size_t>(file.length() < 64 ? file.length() : 64));
-    if (file.read(image.data(), image.size()) != 0) image.clear();
-    const std::optional<format::Kind> kind = format::KindOf(image, opt_.input);
-    // A recording is decoded, not loaded: it may be far larger than memory.
-    if (kind && format::IsSound(*kind)) return load_recording(*kind, {});
-    file.read_rest(image);
-  }
-  const format::Kind kind = format::KindOf(image, opt_.input).value_or(format::Kind::tzx);
-  // A CSW file is played as it stands, and decoded when it becomes a tape image.
-  if (kind == format::Kind::csw && IsTapeOutput(opt_.output) && opt_.mode == Mode::play)
-    return load_recording(kind, std::move(image));
-  switch (kind) {
-    case format::Kind::tzx: {
-      if (!format::IsTzxHeader(image.data(), image.size())) throw Failure("File is not in ZXTape format!");
-      const unsigned major = image[8], minor = image[9];
-      console_.say("\nZXTape file revision %d.%02d\n", major, minor);
-      if (major == 0) throw Failure("Development versions of ZXTape format are not supported!");
-      if (major > 1) console_.warning("Some blocks may not be recognised and used!");
-      // The program knows every block of revision 1.20.
-      if (major == 1 && minor > 20) console_.warning("Some of the data might not be properly recognised!");
-      tape_ = std::make_shared<const format::Tape>(format::Tape::FromTzx(std::move(image)));
-      break;
-    }
-    case format::Kind::tap:
-      console_.say("\nTAP file, blocks of standard speed\n");
-      tape_ = std::make_shared<const format::Tape>(format::Tape::FromTap(std::move(image)));
-      break;
-    case format::Kind::csw: {
-      const format::CswHeader h = format::ReadCswHeader(image);
-      console_.say("\nCSW file revision %u.%02u\n", h.major, h.minor);
-      tape_ = std::make_shared<const format::Tape>(format::Tape::FromCsw(std::move(image), h));
-      break;
-    }
-    case format::Kind::wav:
-    case format::Kind::au:
-    case format::Kind::voc:
-    case format::Kind::flac: break;  // sound files: decoded above
-    default:  // the tapes of other machines, each read by its reader
-      tape_ = std::make_shared<const format::Tape>(
-          format::Tape::Read(kind, std::move(image), format::ReadOptions{opt_.input, opt_.msx_2400}));
-      console_.say("\n%s\n", tape_->about().c_str());
-      break;
-  }
-  index_blocks();
-}
-
-void Session::load_recording(format::Kind kind, std::vector<uint8_t> image) {
-  // While decoding, at a terminal: the place in the recording and the blocks found.
+  // While decoding a recording, at a terminal: the place in it and the blocks found.
   std::optional<StatusLine> line;
   if (console_.status_out()) line.emplace(console_, console_.status_out());
   double shown = -1;
@@ -128,24 +79,22 @@ void Session::load_recording(format::Kind kind, std::vector<uint8_t> image) {
                          length > 0 ? " of " : "", length > 0 ? decode::Clock(length).c_str() : "", d.found(), d.good(),
                          d.bad()));
   };
-  decode::DecodedTape t = kind == format::Kind::csw
-                              ? decode::DecodeCsw(image, format::ReadCswHeader(image), progress)
-                              : decode::DecodeSound(opt_.input, kind, opt_.channel, progress);
-  line.reset();
-  console_.say("\nRecording: %s, decoded\n", t.words.c_str());
+  const front::Announce say{[&](const std::string &s) {
+                              line.reset();
+                              console_.text(s);
+                            },
+                            [&](const std::string &s) { console_.warning(s); }};
+  front::Loaded t = front::Load(
+      front::LoadOptions{format::ReadOptions{opt_.input, opt_.msx_2400},
+                         (IsTapeOutput(opt_.output) && opt_.mode == Mode::play) || opt_.mode == Mode::contents, opt_.channel},
+      say, progress);
+  tape_ = std::move(t.tape);
   where_ = std::move(t.where);
-  tape_ = std::make_shared<const format::Tape>(decode::ReadDecoded(t));
   index_blocks();
 }
 
 void Session::index_blocks() {
   const int blocks = tape_->size();
-  console_.say("Number of Blocks: %d\n", blocks);
-  if (tape_->has_unknown_ids()) console_.warning("Some blocks were *NOT* recognised!");
-  if (tape_->truncated()) console_.warning(strprintf("The tape ends inside block %d, which is ignored!", blocks + 1));
-  for (const std::string &p : tape_->problems()) console_.warning(p);
-  if (tape_->kind() == format::Kind::tap) empty_tap_block();
-
   cur_.curr = 0;
   cur_.end = blocks;
   if (opt_.starting > 1) {
@@ -159,16 +108,6 @@ void Session::index_blocks() {
   first_ = cur_.curr;
 }
 
-void Session::empty_tap_block() {
-  for (int i = 0; i < tape_->size(); i++) {
-    const format::IndexedBlock b = tape_->at(i);
-    if (std::get<format::StandardData>(b.block).data.empty()) {
-      console_.warning(strprintf("TAP block %d is empty: it plays as a block without data!", i + 1));
-      return;
-    }
-  }
-}
-
 void Session::open() {
   console_.set_paging(opt_.pages);
   if (!playing()) {
@@ -178,8 +117,8 @@ void Session::open() {
   }
   if (!live()) refuse_to_overwrite_a_tape();
   if (IsTapeOutput(opt_.output)) {
-    console_.say("\nCreating %s tape image %s.\n\n", opt_.output == Output::tzx ? "TZX" : "TAP",
-                 opt_.output_name.c_str());
+    const format::ImageFormat *f = format::ImageFor(*opt_.image, *tape_);
+    console_.say("\nCreating %s tape image %s.\n\n", (f ? f : opt_.image)->title, opt_.output_name.c_str());
     return;
   }
   const std::string file = signal_words();
@@ -205,6 +144,7 @@ void Session::open() {
     }
     case Output::tzx:
     case Output::tap:
+    case Output::image:
     case Output::csw: return;  // written by write_tape(); csw: recordings only
   }
   rate_ = output_->begin(opt_.freq);
@@ -291,22 +231,13 @@ void Session::prefix(const format::IndexedBlock &b) {
     console_.say("Block %3d:", cur_.curr + 1);
   } else if (opt_.mode == Mode::one) {
     console_.one_line_page();
-    if (!where_.empty()) console_.say("%3d %7s %-4s:", cur_.curr + 1, where().c_str(), check_word());
-    else console_.say("%3d-%5llX:", cur_.curr + 1, static_cast<unsigned long long>(b.offset));
+    console_.text(front::OnePrefix(where_, cur_.curr, b.offset));
   }
 }
 
-std::string Session::where() const { return decode::Clock(where_[static_cast<size_t>(cur_.curr)].start); }
+std::string Session::where() const { return front::WhereClock(where_, cur_.curr); }
 
-const char *Session::check_word() const {
-  switch (where_[static_cast<size_t>(cur_.curr)].check) {
-    case decode::Check::good: return "good";
-    case decode::Check::bad: return "BAD";
-    case decode::Check::none:
-    case decode::Check::sound: break;
-  }
-  return "-";
-}
+const char *Session::check_word() const { return front::CheckWord(where_[static_cast<size_t>(cur_.curr)].check); }
 
 listing::Place Session::place(const format::IndexedBlock &b) const {
   return listing::Place{cur_.curr + 1, b.offset, b.id, cur_.curr == cur_.end - 1, machine_};
@@ -353,29 +284,18 @@ void Session::visit_blocks() {
 }
 
 void Session::write_tape() {
-  if (opt_.output == Output::tzx && !tape_->spectrum_blocks())
-    throw Failure("A TZX image holds the blocks of the Spectrum, the CPC and the C64 only: this tape is not written!");
+  const format::ImageFormat &image = front::ImageFor(*opt_.image, *tape_);
   for (cur_.curr = first_; cur_.curr < cur_.end; cur_.curr++) {
     const format::IndexedBlock b = tape_->at(cur_.curr);
     prefix(b);
     texts(b.block, place(b));
   }
-  format::Image image;
-  if (opt_.output == Output::tzx) {
-    const std::string source = opt_.input.substr(os::NameStart(opt_.input));
-    image = format::WriteTzx(*tape_, first_, cur_.end, "Made by reelwright from " + source);
-  } else {
-    std::string left_out;
-    image = format::WriteTap(*tape_, first_, cur_.end, [&left_out](int n, const char *name) {
-      left_out += strprintf("%s%d (%s)", left_out.empty() ? "" : ", ", n, name);
-    });
-    if (!left_out.empty())
-      console_.warning("A TAP file holds data blocks only; these blocks are left out: " + left_out + "!");
-    if (image.empty()) throw Failure("No block of the tape can be held in a TAP file: nothing is written!");
-  }
+  const format::Image bytes =
+      front::WriteImage(*tape_, image, first_, cur_.end, opt_.input.substr(os::NameStart(opt_.input)),
+                        [this](const std::string &w) { console_.warning(w); });
   sinks::OutputFile file(opt_.output_name);
   file.create();
-  file.put(image.data(), image.size());
+  file.put(bytes.data(), bytes.size());
   file.close();
 }
 

@@ -38,6 +38,10 @@ class Session {
   // replay and conversion, one second at the current level follows, and the
   // output is finished.
   void play();
+  // The tape loaded and the block range: from index first() up to end().
+  const format::Tape &tape() const { return *tape_; }
+  int first() const { return first_; }
+  int end() const { return cur_.end; }
   // After a failure: what was converted is kept as a valid sound file; the
   // sound device stops at once. Reports a failure of its own.
   void end_early();
@@ -65,17 +69,12 @@ class Session {
   void close();
   void finish_output();
   bool playing() const { return opt_.mode == Mode::play; }
-  // A recording (a sound file, or a CSW file to be written as a tape image)
-  // decoded into the tape; the status line shows how far it is.
-  void load_recording(format::Kind kind, std::vector<uint8_t> image);
-  // The tape's headline counts and warnings, and the block range.
+  // The block range.
   void index_blocks();
   // Of the block at the cursor of a decoded recording: where it begins
   // ("m:ss.s") and how its checksum stands.
   std::string where() const;
   const char *check_word() const;
-  // Warns of the first TAP block that holds nothing, not even its flag.
-  void empty_tap_block();
   // Before a sound file is created: the tape being read, or any other tape
   // image, is never written over.
   void refuse_to_overwrite_a_tape() const;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -299,11 +300,16 @@ struct TapeText {
   std::vector<std::pair<std::string, std::string>> fields;
 };
 
+struct CommodoreFile;
+
 // A stretch of a Commodore TAP file: each byte a pulse length in clock cycles.
 struct CommodorePulses {
   Clock clock;
   uint8_t version = 0;  // 0 and 1: a value is a whole cycle; 2: a half cycle
   Bytes data;
+  // The file the ROM loader finds in the stretch, when it is one (its
+  // copies and what follows them up to the next).
+  std::shared_ptr<const CommodoreFile> file;
   // The cycles of the value at `at`, which moves past it: a byte b > 0 is
   // b x 8 cycles; a 0 byte is 256 x 8 in version 0 and, in versions 1 and 2,
   // the u24 after it. False at the end, or at a 0 byte cut short by it

@@ -1,5 +1,6 @@
 // Commodore TAP (C64, VIC-20, C16/Plus4): a header naming the machine, then
 // pulse lengths in the machine's clock cycles.
+#include "format/commodore_files.hpp"
 #include "format/failure.hpp"
 #include "format/readers.hpp"
 #include "format/signals.hpp"
@@ -22,21 +23,34 @@ Tape ReadCommodore(std::vector<uint8_t> image) {
   // PAL-N runs at the PAL clock, old NTSC at the NTSC one.
   const uint32_t hz = video == 0 || video == 3 ? m.pal : m.ntsc;
   const uint32_t stated = r.u32(16);
-  CommodorePulses all{Clock{hz, 1}, uint8_t(version), r.bytes(kHeaderSize, stated)};
+  CommodorePulses all{Clock{hz, 1}, uint8_t(version), r.bytes(kHeaderSize, stated), nullptr};
 
-  // A block ends after a pulse of a tenth of a second or more: the gaps
-  // between a program's parts.
+  // The files the ROM loader finds are a block each; between them a block
+  // ends after a pulse of a tenth of a second or more: the gaps between a
+  // program's parts.
   std::vector<IndexedBlock> blocks;
   size_t start = 0, at = 0;
-  auto cut_here = [&] {
+  auto cut_here = [&](std::shared_ptr<const CommodoreFile> file) {
     CommodorePulses part = all;
     part.data = all.data.subspan(start, at - start);
+    part.file = std::move(file);
     blocks.push_back({kHeaderSize + start, 0, part});
     start = at;
   };
-  for (uint32_t cycles = 0; all.next(at, cycles);)
-    if (cycles >= hz / kCommodoreGapDivisor) cut_here();
-  if (start < at) cut_here();
+  CommodoreContents contents = FindCommodoreFiles(all);
+  size_t next = 0;  // the next file
+  for (uint32_t cycles = 0;;) {
+    while (next < contents.files.size() && (contents.files[next].begin < at || contents.files[next].finish <= at)) next++;
+    if (next < contents.files.size() && at == contents.files[next].begin) {
+      if (start < at) cut_here(nullptr);
+      at = contents.files[next].finish;
+      cut_here(std::make_shared<const CommodoreFile>(std::move(contents.files[next++])));
+      continue;
+    }
+    if (!all.next(at, cycles)) break;
+    if (cycles >= hz / kCommodoreGapDivisor) cut_here(nullptr);
+  }
+  if (start < at) cut_here(nullptr);
   const size_t held = all.data.size(), after = image.size() - kHeaderSize - held;
   const bool cut = at < held;
   Tape t = Tape::FromBlocks(Kind::commodore, std::move(image), std::move(blocks));

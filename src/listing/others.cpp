@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "format/commodore_files.hpp"
 #include "format/failure.hpp"
 #include "format/msx.hpp"
 #include "format/readers.hpp"
@@ -159,18 +160,69 @@ Described Describe(const TapeText &b) {
   return out;
 }
 
+namespace {
+
+const char *copy_word(CommodoreCopies::State s) {
+  return s == CommodoreCopies::State::good ? "good" : s == CommodoreCopies::State::bad ? "BAD" : "-";
+}
+
+// The worst of the copies' states: bad when one is, missing when one is.
+CommodoreCopies::State worst(const std::vector<CommodoreCopies> &copies, bool repeat) {
+  using S = CommodoreCopies::State;
+  S w = copies.empty() ? S::missing : S::good;
+  for (const CommodoreCopies &c : copies) {
+    const S s = repeat ? c.repeat_state : c.first_state;
+    if (s == S::bad || (s == S::missing && w == S::good)) w = s;
+  }
+  return w;
+}
+
+const char *type_word(CommodoreType t) {
+  switch (t) {
+    case CommodoreType::relocatable: return "Relocatable";
+    case CommodoreType::program: return "Program";
+    case CommodoreType::data_header: return "Data File";
+    case CommodoreType::end_of_tape: return "End of Tape";
+    default: return "Data";
+  }
+}
+
+}  // namespace
+
 Described Describe(const CommodorePulses &b) {
   uint64_t cycles = 0, pulses = 0;
   size_t at = 0;
   for (uint32_t c = 0; b.next(at, c);) cycles += c, pulses++;
-  if (b.version == 2) cycles /= 2;  // half cycles
+  // Each value is a cycle, or in version 2 a half cycle: its length all the same.
   const double s = time_of(cycles, b.clock);
-  return {strprintf("    Commodore Pulses      Length:%6d  Duration: %.3fs", static_cast<int>(b.data.size()), s),
-          "Commodore Pulses",
-          {{"Length", count(b.data.size(), "bytes")},
-           {"Pulses", count(b.version == 2 ? pulses : 2 * pulses, "pulses")},
-           {"Clock", strprintf("%u Hz", b.clock.hz / b.clock.per)},
-           {"Duration", seconds(s)}}};
+  const std::vector<std::pair<std::string, std::string>> sound = {
+      {"Length", count(b.data.size(), "bytes")},
+      {"Pulses", count(b.version == 2 ? pulses : 2 * pulses, "pulses")},
+      {"Clock", strprintf("%u Hz", b.clock.hz / b.clock.per)},
+      {"Duration", seconds(s)}};
+  if (!b.file)
+    return {strprintf("    Commodore Pulses      Length:%6d  Duration: %.3fs", static_cast<int>(b.data.size()), s),
+            "Commodore Pulses", sound};
+  // A file the ROM loader finds: its header's type, name and addresses, and
+  // how each copy of its header and its data stands.
+  const CommodoreFile &f = *b.file;
+  const std::string name = f.header.found() ? PetsciiName(f.name) : std::string();
+  const char *type = f.header.found() ? type_word(f.type) : "Data";
+  Described out;
+  out.one_line = strprintf("    %-12s: %-16s %04X-%04X  Header %s/%s  Data %s/%s", type, name.c_str(), f.start, f.end,
+                           copy_word(f.header.first_state), copy_word(f.header.repeat_state),
+                           copy_word(worst(f.data, false)), copy_word(worst(f.data, true)));
+  out.title = strprintf("Commodore ROM File - %s%s%s", type, name.empty() ? "" : ": ", name.c_str());
+  out.fields = {{"Type", type},
+                {"Name", name},
+                {"Start", strprintf("%04X", f.start)},
+                {"End", strprintf("%04X", f.end)},
+                {"Length", count(f.bytes().size(), "bytes")},
+                {"Header", strprintf("first copy %s, repeat %s", copy_word(f.header.first_state), copy_word(f.header.repeat_state))},
+                {"Data", strprintf("%zu block%s, first copies %s, repeats %s", f.data.size(), f.data.size() == 1 ? "" : "s",
+                                   copy_word(worst(f.data, false)), copy_word(worst(f.data, true)))}};
+  for (const auto &field : sound) out.fields.push_back({field.first == "Length" ? "Pulse bytes" : field.first, field.second});
+  return out;
 }
 
 Described Describe(const Zx81Program &b) {

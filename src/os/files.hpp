@@ -41,6 +41,9 @@ class File {
   // Creates a file for writing, or empties the one there; a new file gets
   // the permissions rw-rw---- (less the umask) where files have such bits.
   int create(const std::string &path);
+  // Creates a file that is not there yet: EEXIST when a file (or anything)
+  // has the name already, which is left as it is.
+  int create_new(const std::string &path);
   bool is_open() const { return handle_ != kClosed; }
   int info(FileInfo &out) const;
   // Reads up to n bytes; `got` is 0 at the file's end.
@@ -59,6 +62,12 @@ class File {
 
 // Removes a file.
 int Remove(const std::string &path);
+
+// Makes a folder (its parent must be there); 0 also when a folder of that
+// name is there already.
+int MakeFolder(const std::string &path);
+// Whether the name leads to a folder.
+bool IsFolder(const std::string &path);
 
 // Which file a name leads to. Every name of one file gives the same identity:
 // a link, another spelling of its path, another case where the system's

@@ -37,6 +37,13 @@ int File::create(const std::string &path) {
   return 0;
 }
 
+int File::create_new(const std::string &path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0660);
+  if (fd < 0) return errno;
+  handle_ = fd;
+  return 0;
+}
+
 int File::info(FileInfo &out) const {
   struct stat st;
   if (fstat(fd_of(handle_), &st) != 0) return errno;
@@ -86,6 +93,17 @@ int File::close() {
 }
 
 int Remove(const std::string &path) { return unlink(path.c_str()) != 0 ? errno : 0; }
+
+int MakeFolder(const std::string &path) {
+  if (mkdir(path.c_str(), 0777) == 0) return 0;
+  const int err = errno;
+  return err == EEXIST && IsFolder(path) ? 0 : err;
+}
+
+bool IsFolder(const std::string &path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
 
 FileId IdentityOf(const std::string &path) {
   struct stat st;

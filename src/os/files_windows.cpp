@@ -50,6 +50,9 @@ int error_of(DWORD e) {
       return ENOMEM;
     case ERROR_FILENAME_EXCED_RANGE:
       return ENAMETOOLONG;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return EEXIST;
     default:
       return EIO;
   }
@@ -87,6 +90,18 @@ int File::create(const std::string &path) {
   if (h == INVALID_HANDLE_VALUE) {
     const int err = last_error();
     return err == EACCES && is_folder(name) ? EISDIR : err;
+  }
+  handle_ = reinterpret_cast<intptr_t>(h);
+  return 0;
+}
+
+int File::create_new(const std::string &path) {
+  const std::wstring name = wide(path);
+  const HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const int err = last_error();
+    return err == EACCES && GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES ? EEXIST : err;
   }
   handle_ = reinterpret_cast<intptr_t>(h);
   return 0;
@@ -141,6 +156,14 @@ int File::close() {
 }
 
 int Remove(const std::string &path) { return DeleteFileW(wide(path).c_str()) ? 0 : last_error(); }
+
+int MakeFolder(const std::string &path) {
+  if (CreateDirectoryW(wide(path).c_str(), nullptr)) return 0;
+  const int err = last_error();
+  return err == EEXIST && IsFolder(path) ? 0 : err;
+}
+
+bool IsFolder(const std::string &path) { return is_folder(wide(path)); }
 
 FileId IdentityOf(const std::string &path) {
   // No right to read is needed to learn who a file is.

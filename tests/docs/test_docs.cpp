@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "support/harness.hpp"
@@ -100,9 +101,31 @@ void run_example(const Example &ex, const std::string &dir, int &status) {
     EXPECT_GT(image.size(), 20u);
     fs::remove(dir + "/" + name);
   }
+  // What -screen and -extract write: each picture named, each file listed
+  // in the folder, of the length shown.
+  std::set<std::string> shown;
+  std::istringstream out(error ? std::string() : r.out);
+  std::string folder;
+  for (std::string l; std::getline(out, l);) {
+    if (const size_t at = l.find(" written to "); l.starts_with("Screen of block ") && at != std::string::npos) {
+      const std::string png = dir + "/" + l.substr(at + 12);
+      EXPECT_TRUE(harness::read_file(png).starts_with("\x89PNG\r\n\x1A\n")) << png;
+      shown.insert(png);
+    } else if (l.starts_with("Written into ")) {
+      folder = dir + "/" + l.substr(13, l.size() - 14);
+      shown.insert(folder);
+    } else if (!folder.empty() && l.starts_with("  ")) {
+      std::istringstream f(l);
+      std::string name;
+      size_t length = 0;
+      f >> name >> length;
+      EXPECT_EQ(harness::read_file(folder + "/" + name).size(), length) << name;
+    }
+  }
   int written = 0;
   for (const auto &[path, when] : files(dir)) {
     if (before.count(path) && before.at(path) == when) continue;
+    if (shown.count(path)) continue;
     ASSERT_TRUE(using_at != std::string::npos && !error) << path << " was written";
     check_sound_file(harness::read_file(path), unsigned(std::stoul(ex.shown.substr(using_at + 12))));
     written++;
@@ -132,7 +155,7 @@ TEST(Docs, ReadmeExamplesAreReal) {
   auto found = run_examples("README.md", false);
   EXPECT_GE(found.size(), 15u);
   for (std::string s : {"-voc", "-au", "-wav", "-freq", "-info", "-one", "-x", "-b", "-e", "-p", "-128", "-exact",
-                        "-invert", "-vol", "-16", "-speed", "-tap"}) {
+                        "-invert", "-vol", "-16", "-speed", "-tap", "-basic", "-hex", "-screen", "-extract"}) {
     bool shown = false;  // every switch is shown at work at least once
     for (const auto &ex : found) shown |= (ex.command + " ").find(" " + s + " ") != std::string::npos;
     EXPECT_TRUE(shown) << s;
@@ -152,7 +175,8 @@ TEST(Docs, InstallGivesAWorkingProgramAndManualPage) {
   EXPECT_EQ(r.out.rfind(harness::kBanner + "\nUsage: reelwright [switches] file.tzx [output.voc|output.au]\n\n", 0), 0u);
   EXPECT_NE(r.out.find("\n                  -128      Work in 128k mode\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\n                  -speed n  Play the tape at n% of its speed (50 to 200)\n"), std::string::npos);
-  EXPECT_TRUE(r.out.ends_with("\n                  -2400     Play MSX CAS tapes at 2400 baud (1200 without)\n")) << r.out;
+  EXPECT_NE(r.out.find("\n                  -2400     Play MSX CAS tapes at 2400 baud (1200 without)\n"), std::string::npos);
+  EXPECT_TRUE(r.out.ends_with("\n                  -extract d Write every file on the tape into folder d\n")) << r.out;
 
   r = shell("groff -man -ww -z '" + page + "'");
   EXPECT_EQ(r.status, 0);
@@ -163,6 +187,6 @@ TEST(Docs, InstallGivesAWorkingProgramAndManualPage) {
     EXPECT_NE(r.out.find("\n" + h + "\n"), std::string::npos) << h;
   for (std::string s : {"-voc ", "-au ", "-wav ", "-freq n\n", "-info ", "-one ", "-x ", "-b n ", "-e n ", "-p ", "-128 ",
                         "-exact ", "-invert\n", "-vol n ", "-16 ", "-speed n\n", "-tzx ", "-tap ", "-left ",
-                        "-right ", "-rec ", "-2400 "})
+                        "-right ", "-rec ", "-2400 ", "-basic ", "-hex ", "-screen file\n", "-extract folder\n"})
     EXPECT_NE(r.out.find("\n       " + s), std::string::npos) << s;  // each switch heads an entry of OPTIONS
 }

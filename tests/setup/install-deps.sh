@@ -69,8 +69,8 @@ check dnf 0 "cmake wine" 0 "Installing: ${mid% wine}" "dnf install -y ${mid% win
 check pacman 0 "cmake gcc make" 0 "Installing: ${pacman#cmake gcc make }" \
   "pacman -S --needed --noconfirm ${pacman#cmake gcc make }"
 # Homebrew is never run as root: it always says how.
-check brew 0 "cmake pkg-config googletest sdl2 flac" 1 "Missing packages: llvm mingw-w64
-Run:  brew install llvm mingw-w64" ""
+check brew 0 "cmake pkg-config googletest sdl2 flac emscripten node" 1 "Missing packages: libpng llvm mingw-w64
+Run:  brew install libpng llvm mingw-w64" ""
 mkdir "$work/none"
 out=$(PATH=$work/none "$script" 2>&1)
 expect "$?: ${out%%:*}" "1: No package manager known here (apt-get, dnf, pacman, Homebrew)" "no package manager"

@@ -1,0 +1,395 @@
+// The web page's side of the program: the tape open in the page, its
+// listing, its sound for the player, the files it saves and the recordings
+// it decodes. The page's script calls these plain C functions; texts come
+// back as JSON. Files live in the browser's memory (Emscripten's file
+// system): the page writes the tape there, and reads the files saved.
+#include "web/page.hpp"
+
+#ifdef __EMSCRIPTEN__
+#include <emscripten/emscripten.h>
+#else
+#define EMSCRIPTEN_KEEPALIVE  // natively, for the tests
+#endif
+
+#include <variant>
+
+#include "engine/players.hpp"
+#include "engine/resampler.hpp"
+#include "format/failure.hpp"
+#include "format/registry.hpp"
+#include "front/status_text.hpp"
+#include "listing/listing.hpp"
+#include "os/files.hpp"
+#include "sinks/sound_file.hpp"
+
+namespace web {
+
+using format::Failure;
+using format::strprintf;
+
+std::string Quoted(const std::string &s) {
+  std::string q = "\"";
+  for (const char ch : s) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == '"' || c == '\\') q += '\\', q += ch;
+    else if (c == '\n') q += "\\n";
+    else if (c < 0x20 || c >= 0x7F) q += strprintf("\\u%04x", c);  // bytes beyond ASCII as Latin-1
+    else q += ch;
+  }
+  return q + "\"";
+}
+
+std::string List(const std::vector<std::string> &items) {
+  std::string l = "[";
+  for (const std::string &i : items) {
+    if (l.size() > 1) l += ',';
+    l += Quoted(i);
+  }
+  return l + "]";
+}
+
+// Keeps the engine's sample bytes, or only counts them.
+class Collect final : public engine::SampleOutput {
+ public:
+  explicit Collect(bool keep) : keep_(keep) {}
+  int begin(int rate) override { return rate; }
+  void run(uint8_t value, uint64_t n) override {
+    if (keep_) bytes.insert(bytes.end(), static_cast<size_t>(n), value);
+    count += n;
+  }
+  void samples(std::span<const uint8_t> s) override {
+    if (keep_) bytes.insert(bytes.end(), s.begin(), s.end());
+    count += s.size();
+  }
+  void finish() override {}
+  void abandon() override {}
+  uint64_t capacity() const override { return sinks::SoundFile::kMaxSamples; }
+
+  std::vector<uint8_t> bytes;
+  uint64_t count = 0;
+
+ private:
+  bool keep_;
+};
+
+namespace {
+
+bool Steers(const format::Block &b) {
+  return std::holds_alternative<format::Jump>(b) || std::holds_alternative<format::LoopStart>(b) ||
+         std::holds_alternative<format::LoopEnd>(b) || std::holds_alternative<format::CallSequence>(b) ||
+         std::holds_alternative<format::ReturnFromCall>(b) || std::holds_alternative<format::Select>(b);
+}
+
+}  // namespace
+
+bool Page::stops(const format::Block &b) const {
+  return std::holds_alternative<format::StopTape>(b) || (std::holds_alternative<format::Stop48k>(b) && !set_.mode128);
+}
+
+// The pipeline of a run at a rate: pulse stream, resampler, output.
+struct Page::Pipeline {
+  Pipeline(engine::SampleOutput &out, int rate, const engine::Timing &timing)
+      : time(rate, timing), resampler(out, time), stream(resampler, time) {}
+  engine::TimeBase time;
+  engine::Resampler resampler;
+  engine::PulseStream stream;
+  void flush() {
+    stream.flush();
+    resampler.flush();
+  }
+};
+
+Page::Page() = default;
+Page::~Page() = default;
+
+std::string Page::open(const std::string &path, bool msx_2400) {
+  close_tape();
+  path_ = path;
+  msx_2400_ = msx_2400;
+  std::string text;
+  const front::Announce say{[&](const std::string &s) { text += s; },
+                            [&](const std::string &s) { text += "\n-- Warning: " + s + "\n"; }};
+  try {
+    tape_ = front::Load(front::LoadOptions{format::ReadOptions{path, msx_2400}, false, -1}, say, {});
+  } catch (const Failure &f) {
+    return "{\"error\":" + Quoted(f.what()) + ",\"text\":" + Quoted(text) + "}";
+  } catch (const std::bad_alloc &) {
+    return "{\"error\":\"Not enough memory!\",\"text\":" + Quoted(text) + "}";
+  }
+  return described(text);
+}
+
+std::string Page::described(const std::string &text) {
+  std::vector<std::string> lines;
+  listing::Machine machine;
+  bool steers = false;
+  const int n = tape_.tape->size();
+  for (int i = 0; i < n; i++) {
+    const format::IndexedBlock b = tape_.tape->at(i);
+    if (const auto *h = std::get_if<format::HardwareInfo>(&b.block)) machine = listing::DetectMachine(*h, machine);
+    steers = steers || Steers(b.block);
+    lines.push_back(front::OnePrefix(tape_.where, i, b.offset) +
+                    listing::OneLine(b.block, listing::Place{i + 1, b.offset, b.id, i == n - 1, machine}));
+    texts_.push_back(lines.back());
+  }
+  return strprintf("{\"text\":%s,\"blocks\":%s,\"steers\":%s,\"spectrum\":%s}", Quoted(text).c_str(), List(lines).c_str(),
+                   steers ? "true" : "false", tape_.tape->spectrum_blocks() ? "true" : "false");
+}
+
+void Page::close_tape() {
+  player_.reset();
+  out_.reset();
+  tape_ = {};
+  texts_.clear();
+  lengths_.clear();
+  levels_.clear();
+}
+
+std::string Page::prepare(const Settings &s) {
+  if (!tape_.tape) return "{\"error\":\"No tape is open!\"}";
+  set_ = s;
+  player_.reset();
+  // Each block's length and the level it begins at, played in order.
+  Collect count(false);
+  Pipeline p(count, set_.rate, set_.timing);
+  lengths_.clear();
+  levels_.clear();
+  std::vector<std::string> warnings;
+  try {
+    for (int i = 0; i < tape_.tape->size(); i++) {
+      levels_.push_back(p.stream.level());
+      const uint64_t before = count.count;
+      const format::Block b = tape_.tape->at(i).block;
+      const std::string problem = engine::Play(b, p.stream);
+      if (!problem.empty()) warnings.push_back(strprintf("Block %d %s!", i + 1, problem.c_str()));
+      p.flush();
+      lengths_.push_back(count.count - before);
+    }
+  } catch (const Failure &f) {  // longer than a sound file holds: the page plays none of it
+    lengths_.clear();
+    return "{\"error\":" + Quoted(f.what()) + ",\"lengths\":[],\"warnings\":" + List(warnings) + "}";
+  }
+  std::string l = "[";
+  for (uint64_t n : lengths_) {
+    if (l.size() > 1) l += ',';
+    l += std::to_string(n);
+  }
+  seek(0);
+  return strprintf("{\"lengths\":%s],\"warnings\":%s}", l.c_str(), List(warnings).c_str());
+}
+
+void Page::seek(int block) {
+  if (!tape_.tape) return;
+  out_ = std::make_unique<Collect>(true);
+  player_ = std::make_unique<Pipeline>(*out_, set_.rate, set_.timing);
+  next_ = block;
+  if (block >= 0 && block < static_cast<int>(levels_.size())) player_->stream.set_level(levels_[static_cast<size_t>(block)]);
+}
+
+int Page::render() {
+  if (!player_ || lengths_.empty()) return -1;
+  out_->bytes.clear();
+  const int n = tape_.tape->size();
+  if (next_ > n) return -1;
+  try {
+    if (next_ == n) {
+      player_->stream.pause(1000);  // the second that closes a conversion
+    } else {
+      engine::Play(tape_.tape->at(next_).block, player_->stream);
+    }
+    player_->flush();
+  } catch (const std::exception &) {  // more than memory holds: the tape ends here
+    next_ = n + 1;
+    return -1;
+  }
+  rendered_ = next_++;
+  return static_cast<int>(out_->bytes.size());
+}
+
+const uint8_t *Page::samples() const { return out_ ? out_->bytes.data() : nullptr; }
+
+bool Page::rendered_stops() const { return rendered_ < static_cast<int>(texts_.size()) && stops(tape_.tape->at(rendered_).block); }
+
+float Page::level(bool high) const {
+  const int bits = set_.signal.wide ? 16 : 8;
+  const sinks::Levels l = sinks::LevelsAt(set_.signal, sinks::kUsual, bits);
+  return static_cast<float>(high ? l.high : l.low) / static_cast<float>(1 << (bits - 1));
+}
+
+std::string Page::status(int block, uint64_t block_at, uint64_t tape_at, bool paused, int width) const {
+  front::StatusView v;
+  v.rate = set_.rate;
+  v.block = block + 1;
+  if (block >= 0 && block < static_cast<int>(texts_.size())) {
+    v.text = texts_[static_cast<size_t>(block)].substr(texts_[static_cast<size_t>(block)].find(':') + 1);
+    v.block_length = lengths_[static_cast<size_t>(block)];
+  }
+  v.block_at = block_at;
+  v.tape_at = tape_at;
+  for (uint64_t n : lengths_) v.tape_total += n;
+  v.paused = paused;
+  return front::StatusText(v, width);
+}
+
+std::string Page::save(Saved kind, int rate, const std::string &out, const std::string &source) {
+  std::vector<std::string> warnings;
+  try {
+    if (!tape_.tape) throw Failure("No tape is open!");
+    if (kind == Saved::wav) {
+      convert(rate, out, warnings);
+    } else {
+      front::Loaded t;
+      const front::Loaded *from = &tape_;
+      if (tape_.tape->kind() == format::Kind::csw) {  // a CSW file is decoded into the image
+        const front::Announce quiet{[](const std::string &) {}, [](const std::string &) {}};
+        t = front::Load(front::LoadOptions{format::ReadOptions{path_, msx_2400_}, true, -1}, quiet, {});
+        from = &t;
+      }
+      const format::ImageFormat &f = front::ImageFor(*format::ImageNamed(kind == Saved::tap ? "tap" : "tzx"), *from->tape);
+      const format::Image image = front::WriteImage(*from->tape, f, 0, from->tape->size(), source,
+                                                    [&warnings](const std::string &w) { warnings.push_back(w); });
+      sinks::OutputFile file(out);
+      file.create();
+      file.put(image.data(), image.size());
+      file.close();
+    }
+  } catch (const Failure &f) {
+    return "{\"error\":" + Quoted(f.what()) + ",\"warnings\":" + List(warnings) + "}";
+  } catch (const std::bad_alloc &) {
+    return "{\"error\":\"Not enough memory!\",\"warnings\":" + List(warnings) + "}";
+  }
+  return "{\"warnings\":" + List(warnings) + "}";
+}
+
+void Page::convert(int rate, const std::string &out, std::vector<std::string> &warnings) {
+  sinks::WavFile wav(out, sinks::WavFile::kMaxSamples, set_.signal);
+  Pipeline p(wav, wav.begin(rate), set_.timing);
+  for (int i = 0; i < tape_.tape->size(); i++) {
+    const format::Block b = tape_.tape->at(i).block;
+    const std::string problem = engine::Play(b, p.stream);
+    if (!problem.empty()) warnings.push_back(strprintf("Block %d %s!", i + 1, problem.c_str()));
+    if (stops(b)) {  // a conversion does not wait: five seconds, then low
+      p.stream.pause(5000);
+      p.stream.set_level(engine::Level::low);
+    }
+    p.stream.flush();
+  }
+  p.stream.pause(1000);
+  p.flush();
+  wav.finish();
+}
+
+// A recording as it comes in: one decoder, its blocks listed as found.
+struct Page::Recorder {
+  explicit Recorder(int rate) : rate(rate), decoder(rate), meter(rate) {}
+  int rate;
+  decode::Decoder decoder;
+  front::Meter meter;
+  uint64_t frames = 0;
+  std::vector<float> buffer;
+  std::vector<decode::Found> found;
+};
+
+void Page::record_begin(int rate) {
+  close_tape();
+  recorder_ = std::make_unique<Recorder>(rate);
+}
+
+float *Page::record_buffer(size_t n) {
+  if (!recorder_) return nullptr;
+  recorder_->buffer.resize(n);
+  return recorder_->buffer.data();
+}
+
+std::string Page::found_lines() {
+  std::vector<std::string> lines;
+  for (decode::Found &f : recorder_->decoder.take()) {
+    const int number = static_cast<int>(recorder_->found.size()) + 1;
+    const format::Block block = format::Decode(f.block[0], format::Reader(f.block.data() + 1, f.block.size() - 1));
+    lines.push_back(front::OnePrefix(number, decode::Where{f.start, f.check}) +
+                    listing::OneLine(block, listing::Place{number, 0, f.block[0], true, {}}));
+    recorder_->found.push_back(std::move(f));
+  }
+  return List(lines);
+}
+
+std::string Page::record_feed(size_t n) {
+  if (!recorder_) return "{\"error\":\"No recording is under way!\"}";
+  Recorder &r = *recorder_;
+  n = std::min(n, r.buffer.size());
+  r.meter.add(r.buffer.data(), n, 1.0 / r.rate);
+  r.decoder.feed(r.buffer.data(), n);
+  r.frames += n;
+  const std::string blocks = found_lines();
+  const std::string line = front::RecordingLine(static_cast<double>(r.frames) / r.rate, false, r.meter, &r.decoder,
+                                                static_cast<int>(r.found.size()), r.decoder.good(), r.decoder.bad());
+  return "{\"line\":" + Quoted(line) + ",\"blocks\":" + blocks + "}";
+}
+
+std::string Page::record_end(const std::string &path) {
+  if (!recorder_) return "{\"error\":\"No recording is under way!\"}";
+  recorder_->decoder.finish();
+  found_lines();
+  std::unique_ptr<Recorder> r = std::move(recorder_);
+  std::string text = strprintf("\nRecorded %s: %d blocks, %d good, %d bad\n",
+                               decode::Clock(static_cast<double>(r->frames) / r->rate).c_str(),
+                               static_cast<int>(r->found.size()), r->decoder.good(), r->decoder.bad());
+  if (r->found.empty())
+    return "{\"error\":\"No block was found in the recording: no tape is made!\",\"text\":" + Quoted(text) + "}";
+  // The blocks as a TZX image, as a recording decoded from a file makes it.
+  format::Image image = format::TzxHeader();
+  std::vector<decode::Where> where;
+  for (const decode::Found &f : r->found) {
+    image.insert(image.end(), f.block.begin(), f.block.end());
+    where.push_back(decode::Where{f.start, f.check});
+  }
+  tape_.tape = std::make_shared<const format::Tape>(format::Tape::FromTzx(std::move(image)));
+  tape_.where = std::move(where);
+  path_ = path;
+  return described(text);
+}
+
+}  // namespace web
+
+// The functions the page's script calls.
+extern "C" {
+
+using web::Page;
+
+namespace {
+const char *Kept(Page *p, std::string s) {
+  p->reply = std::move(s);
+  return p->reply.c_str();
+}
+}  // namespace
+
+EMSCRIPTEN_KEEPALIVE Page *rw_new() { return new Page; }
+EMSCRIPTEN_KEEPALIVE const char *rw_open(Page *p, const char *path, int msx_2400) {
+  return Kept(p, p->open(path, msx_2400 != 0));
+}
+EMSCRIPTEN_KEEPALIVE const char *rw_prepare(Page *p, int rate, int exact, int speed, int invert, int volume, int wide,
+                                            int mode128) {
+  web::Settings s;
+  s.rate = rate;
+  s.timing = engine::Timing{exact != 0, speed};
+  s.signal = sinks::Signal{volume, invert != 0, wide != 0};
+  s.mode128 = mode128 != 0;
+  return Kept(p, p->prepare(s));
+}
+EMSCRIPTEN_KEEPALIVE void rw_seek(Page *p, int block) { p->seek(block); }
+EMSCRIPTEN_KEEPALIVE int rw_render(Page *p) { return p->render(); }
+EMSCRIPTEN_KEEPALIVE const uint8_t *rw_samples(Page *p) { return p->samples(); }
+EMSCRIPTEN_KEEPALIVE int rw_rendered(Page *p) { return p->rendered(); }
+EMSCRIPTEN_KEEPALIVE int rw_rendered_stops(Page *p) { return p->rendered_stops(); }
+EMSCRIPTEN_KEEPALIVE float rw_level(Page *p, int high) { return p->level(high != 0); }
+EMSCRIPTEN_KEEPALIVE const char *rw_status(Page *p, int block, double block_at, double tape_at, int paused, int width) {
+  return Kept(p, p->status(block, static_cast<uint64_t>(block_at), static_cast<uint64_t>(tape_at), paused != 0, width));
+}
+EMSCRIPTEN_KEEPALIVE const char *rw_save(Page *p, int kind, int rate, const char *out, const char *source) {
+  return Kept(p, p->save(static_cast<web::Saved>(kind), rate, out, source));
+}
+EMSCRIPTEN_KEEPALIVE void rw_record_begin(Page *p, int rate) { p->record_begin(rate); }
+EMSCRIPTEN_KEEPALIVE float *rw_record_buffer(Page *p, int n) { return p->record_buffer(static_cast<size_t>(n)); }
+EMSCRIPTEN_KEEPALIVE const char *rw_record_feed(Page *p, int n) { return Kept(p, p->record_feed(static_cast<size_t>(n))); }
+EMSCRIPTEN_KEEPALIVE const char *rw_record_end(Page *p, const char *path) { return Kept(p, p->record_end(path)); }
+}
