@@ -101,7 +101,7 @@ Image WriteCas(const Tape &tape, int first, int end, const std::function<void(in
 }
 
 Image WriteTsx(const Tape &tape, int first, int end, const std::string &description) {
-  if (tape.kind() == Kind::tzx) {
+  if (tape.spectrum_blocks()) {  // a TZX (a TSX read), TAP or CSW tape: as a TZX image of it
     Image out = WriteTzx(tape, first, end, description);
     out[9] = 21;
     return out;

@@ -29,8 +29,8 @@ Image WriteCas(const Tape &tape, int first, int end, const std::function<void(in
 // A TSX file: a TZX file of revision 1.21 led by a text description. Each
 // block of an MSX CAS tape becomes a block 0x4B of its timing, the silence
 // before a block the pause after the one before it (before the first, a
-// pause block); a TZX tape's blocks are copied as they stand. Fails for a
-// tape of another kind.
+// pause block); the blocks of a TZX, TAP or CSW tape are written as
+// WriteTzx writes them. Fails for a tape of another kind.
 Image WriteTsx(const Tape &tape, int first, int end, const std::string &description);
 
 }  // namespace format
