@@ -44,7 +44,7 @@ struct Piece {
   int baud = 1200;
 };
 
-// One slicing of a stretch, framed 8N1.
+// One slicing of a stretch, framed one way.
 struct Try {
   std::vector<twotone::Cell> cells;
   Framed framed;
