@@ -197,6 +197,13 @@ TEST(TwoTone, WritersReadBack) {
                                      header.u8(15), header.u8(16)}),
               (std::vector<unsigned>{0x4B, 1000, 729, 32000, 1458, 729, 0x24, 0x54}));
     EXPECT_EQ(format::WriteCas(back, 0, back.size(), [](int n, const char *) { EXPECT_LE(n, 2); }), file);  // the text and pause left out
+    // A block of one stop bit is not the MSX's framing: a CAS file holds it not.
+    Bytes one_stop = tsx;
+    one_stop[size_t(back.at(2).offset) + 16] = 0x4C;
+    const format::Tape other = format::Tape::FromTzx(one_stop);
+    int left = 0;
+    format::WriteCas(other, 0, other.size(), [&left](int, const char *) { left++; });
+    EXPECT_EQ(left, 3);
   }
   // Only a tape of the machine: a Spectrum tape is no Acorn's nor an MSX's.
   const format::Tape spectrum = format::Tape::FromTzx(load(std::string(REELWRIGHT_SOURCE_DIR) + "/examples/demo.tzx"));
