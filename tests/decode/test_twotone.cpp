@@ -148,6 +148,7 @@ TEST(TwoTone, OwnSoundThroughRecordingChains) {
         if (k < want.size() && b.bytes == want[k].bytes) k++;
       }
       EXPECT_EQ(k, want.size()) << "blocks of the tape in order";
+      EXPECT_EQ(got.size(), want.size()) << "and no others (clicks, hiss)";
     }
   }
 }
