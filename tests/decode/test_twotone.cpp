@@ -68,7 +68,9 @@ TEST(TwoTone, RealBbcRecordings) {
     const char *file;
     int good, at_300;
     bool protection;
-  } kReal[] = {{"bbc-jetsetwilly.csw", 96, 0, false}, {"bbc-swarm.csw", 38, 1, false}, {"bbc-starquake.csw", 53, 0, true}};
+    double base;  // Hz: the base frequency the deck played it at, measured on its carriers
+  } kReal[] = {{"bbc-jetsetwilly.csw", 96, 0, false, 1223.5}, {"bbc-swarm.csw", 38, 1, false, 1275.3},
+               {"bbc-starquake.csw", 53, 0, true, 1290.2}};
   for (const auto &r : kReal) {
     SCOPED_TRACE(r.file);
     const Bytes csw = load(kSamples + "recordings/" + r.file);
@@ -87,6 +89,7 @@ TEST(TwoTone, RealBbcRecordings) {
       EXPECT_EQ(check == decode::Check::good, b && b->good()) << i;
       if (check != decode::Check::good) continue;
       good++, at_300 += f->pulses[0] == 8;
+      EXPECT_NEAR(double(f->clock.hz) / f->clock.per / 4, r.base, 2);  // its units: half cycles of the high tone, four a cycle of the base frequency
     }
     EXPECT_GE(good, r.good);
     EXPECT_LE(good, r.good + (r.protection ? 5 : 0));
@@ -349,7 +352,9 @@ TEST(TwoTone, RecordingsListed) {
   NEED(kSamples + "electron.uef");
   harness::TempDir dir;
   const std::pair<const char *, const char *> kCases[] = {
-      {"electron.uef", "  2  0:01.5 good:    Acorn: RL          Block   0  Length:   232  Baud: 1200  Load: FFFF0E00  Exec: FFFF801F  CRC: good/good\n"},
+      {"electron.uef", "  2  0:01.5 good:    Acorn: RL          Block   0  Length:   232  Baud: 1200  Load: FFFF0E00  Exec: FFFF801F  CRC: good/good\n"
+                       "  3  0:03.4 -   :    Carrier Tone          Length:  3604 cycles\n"
+                       "  4  0:04.9 -   :    Pause                 Length: 1.000s\n"},
       {"msx-basic.cas", "  1  0:02.0 -   :    MSX BASIC : RL           Length:    16  Baud: 1200\n"}};
   for (const auto &[sample, line] : kCases) {
     ASSERT_EQ(harness::run_here({"-exact", kSamples + sample, dir.file("s.wav")}).status, 0);
