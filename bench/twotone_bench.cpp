@@ -21,6 +21,7 @@
 #include "format/tape.hpp"
 #include "format/uef.hpp"
 #include "support/cassette.hpp"
+#include "support/twotone.hpp"
 
 namespace {
 
@@ -35,26 +36,6 @@ double cpu() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
   return double(u.ru_utime.tv_sec) + double(u.ru_utime.tv_usec) / 1e6;
-}
-
-// The framed blocks of a tape (no carrier), and which are marked good.
-std::vector<std::pair<Bytes, bool>> blocks(const format::Tape &t, const std::vector<decode::Where> &where = {}) {
-  std::vector<std::pair<Bytes, bool>> out;
-  for (int i = 0; i < t.size(); i++) {
-    const format::IndexedBlock b = t.at(i);
-    const auto *f = std::get_if<format::FramedData>(&b.block);
-    if (!f || f->data.empty() || (f->origin == format::FramedData::Origin::acorn && f->pilot_pulses > 0)) continue;
-    out.push_back({Bytes(f->data.begin(), f->data.end()), !where.empty() && where[size_t(i)].check == decode::Check::good});
-  }
-  return out;
-}
-
-constexpr cassette::Damage kModerate{.speed = 0.02, .wow = 0.003, .treble_hz = 7000, .ac_hz = 25, .snr_db = 30};
-constexpr cassette::Damage kWorn{.speed = -0.03, .wow = 0.006, .treble_hz = 4000, .ac_hz = 25, .level = 0.3, .dc = 0.05,
-                                 .invert = true, .snr_db = 24, .dropouts = 3, .seed = 7};
-constexpr cassette::Damage direct(double hz, double ratio, double ring, int spikes, cassette::Damage deck = {.treble_hz = 12000, .snr_db = 40}) {
-  deck.computer_hz = hz, deck.peak_ratio = ratio, deck.ring = ring, deck.spikes = spikes;
-  return deck;
 }
 
 }  // namespace
@@ -96,13 +77,13 @@ int main(int argc, char **argv) {
                 {"electron.uef", "bbc", nullptr},    {"bbc-frak.uef", "bbc", nullptr},     {"msx-basic.cas", "fmsx", nullptr}};
   const std::pair<const char *, cassette::Damage> kChains[] = {
       {"clean", {}},
-      {"moderate deck", kModerate},
-      {"worn deck", kWorn},
-      {"direct, 1 kHz, peaks 1.25", direct(1000, 1.25, 0, 0)},
-      {"direct, 2 kHz, peaks 0.7, ringing, spikes", direct(2000, 0.7, 0.6, 3)},
-      {"direct, 200 Hz, peaks 1.4, ringing", direct(200, 1.4, 0.6, 0)},
-      {"direct, 2 kHz, peaks 1.4, spikes, moderate deck", direct(2000, 1.4, 0, 3, kModerate)},
-      {"direct, 1 kHz, peaks 0.8, ringing, worn deck", direct(1000, 0.8, 0.6, 0, kWorn)},
+      {"moderate deck", cassette::kModerate},
+      {"worn deck", cassette::kWorn},
+      {"direct, 1 kHz, peaks 1.25", cassette::Direct(1000, 1.25, 0, 0)},
+      {"direct, 2 kHz, peaks 0.7, ringing, spikes", cassette::Direct(2000, 0.7, 0.6, 3)},
+      {"direct, 200 Hz, peaks 1.4, ringing", cassette::Direct(200, 1.4, 0.6, 0)},
+      {"direct, 2 kHz, peaks 1.4, spikes, moderate deck", cassette::Direct(2000, 1.4, 0, 3, cassette::kModerate)},
+      {"direct, 1 kHz, peaks 0.8, ringing, worn deck", cassette::Direct(1000, 0.8, 0.6, 0, cassette::kWorn)},
   };
   std::printf("\n| tape (its sound by) | chain | blocks of the tape back, in order | marked good | good but wrong | times real time (wall) |\n|---|---|---|---|---|---|\n");
   for (const auto &t : kTapes) {
@@ -121,7 +102,7 @@ int main(int argc, char **argv) {
       s.swap(held), rate = 44100;
     }
     const format::Kind kind = format::NamedAs(t.sample, ".cas") ? format::Kind::msx : format::Kind::uef;
-    const auto want = blocks(format::Tape::Read(kind, load(in), {}));
+    const auto want = twotone::Blocks(format::Tape::Read(kind, load(in), {}));
     for (const auto &[chain, damage] : kChains) {
       cassette::write_wav(tmp + "/d.wav", {cassette::play(s, rate, damage)}, rate, 16, false, false);
       size_t back = 0, good = 0, wrong = 0;
@@ -131,16 +112,16 @@ int main(int argc, char **argv) {
         const decode::DecodedTape d = decode::DecodeSound(tmp + "/d.wav", format::Kind::wav, -1, {});
         const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - w0).count();
         sound_s += double(s.size()) / rate, cpu_s += cpu() - c0;
-        const auto got = blocks(decode::ReadDecoded(d), d.where);
+        const auto got = twotone::Blocks(decode::ReadDecoded(d), d.where);
         // Each of the tape's blocks found after the one before it.
         for (size_t k = 0; const auto &w : want) {
           size_t at = k;
-          while (at < got.size() && got[at].first != w.first) at++;
+          while (at < got.size() && got[at].bytes != w.bytes) at++;
           if (at < got.size()) back++, k = at + 1;
         }
-        for (const auto &[bytes, marked] : got) {
-          good += marked;
-          wrong += marked && std::none_of(want.begin(), want.end(), [&](const auto &w) { return w.first == bytes; });
+        for (const twotone::Block &b : got) {
+          good += b.good;
+          wrong += b.good && std::none_of(want.begin(), want.end(), [&](const twotone::Block &w) { return w.bytes == b.bytes; });
         }
         std::printf("| %s%s%s | %s | %zu of %zu | %zu | %zu | %.0f |\n", t.sample, t.tool ? " (castool)" : "", t.speed ? " at 2400 baud" : "",
                     chain, back, want.size(), good, wrong, double(s.size()) / rate / wall);

@@ -21,6 +21,7 @@
 #include "format/uef.hpp"
 #include "support/cassette.hpp"
 #include "support/harness.hpp"
+#include "support/twotone.hpp"
 
 namespace {
 
@@ -42,22 +43,8 @@ std::vector<float> samples(const std::string &path, int &rate) {
   return s;
 }
 
-// The bytes of each framed block of a tape (no carrier), with whether it is
-// marked good when `where` is given.
-struct Block {
-  Bytes bytes;
-  bool good = false;
-};
-std::vector<Block> blocks(const format::Tape &t, const std::vector<decode::Where> &where = {}) {
-  std::vector<Block> out;
-  for (int i = 0; i < t.size(); i++) {
-    const format::IndexedBlock b = t.at(i);
-    const auto *f = std::get_if<format::FramedData>(&b.block);
-    if (!f || f->data.empty() || (f->origin == format::FramedData::Origin::acorn && f->pilot_pulses > 0)) continue;
-    out.push_back({Bytes(f->data.begin(), f->data.end()), !where.empty() && where[size_t(i)].check == decode::Check::good});
-  }
-  return out;
-}
+using twotone::Block;
+using twotone::Blocks;
 
 // Real BBC Micro tapes sampled into CSW files: every block of the cassette
 // filing system good (and good exactly where both its CRCs hold), none bad;
@@ -101,12 +88,7 @@ TEST(TwoTone, RealBbcRecordings) {
 
 // Recording chains at fixed settings: a deck, a computer's output straight
 // into a sound card, and both.
-constexpr cassette::Damage kModerate{.speed = 0.02, .wow = 0.003, .treble_hz = 7000, .ac_hz = 25, .snr_db = 30};
-constexpr cassette::Damage direct(double hz, double ratio, double ring, int spikes, cassette::Damage deck = {.treble_hz = 12000, .snr_db = 40}) {
-  deck.computer_hz = hz, deck.peak_ratio = ratio, deck.ring = ring, deck.spikes = spikes;
-  return deck;
-}
-const cassette::Damage kChains[] = {{}, kModerate, direct(1000, 1.25, 0.6, 3), direct(2000, 1.4, 0, 3, kModerate)};
+const cassette::Damage kChains[] = {{}, cassette::kModerate, cassette::Direct(1000, 1.25, 0.6, 3), cassette::Direct(2000, 1.4, 0, 3, cassette::kModerate)};
 
 TEST(TwoTone, OwnSoundThroughRecordingChains) {
   NEED(kSamples + "electron.uef");
@@ -136,14 +118,14 @@ TEST(TwoTone, OwnSoundThroughRecordingChains) {
       clean.swap(held), rate = 44100;
     }
     const format::Kind kind = format::NamedAs(t.sample, ".cas") ? format::Kind::msx : format::Kind::uef;
-    const std::vector<Block> want = blocks(format::Tape::Read(kind, load(kSamples + t.sample), {}));
+    const std::vector<Block> want = Blocks(format::Tape::Read(kind, load(kSamples + t.sample), {}));
     for (size_t c = 0; c < t.chains; c++) {
       SCOPED_TRACE(c);
       cassette::write_wav(dir.file("d.wav"), {cassette::play(clean, rate, kChains[c])}, rate, 16, false, false);
       const decode::DecodedTape d = decode::DecodeSound(dir.file("d.wav"), format::Kind::wav, -1, {});
       ASSERT_EQ(d.kind, kind);
       EXPECT_EQ(d.options.msx_2400, !t.args.empty());
-      const std::vector<Block> got = blocks(decode::ReadDecoded(d), d.where);
+      const std::vector<Block> got = Blocks(decode::ReadDecoded(d), d.where);
       size_t k = 0;
       for (const Block &b : got) {
         const bool known = std::any_of(want.begin(), want.end(), [&](const Block &w) { return w.bytes == b.bytes; });
