@@ -59,6 +59,8 @@ void Decoder::feed(const float *samples, size_t n) {
 }
 
 void Decoder::finish() {
+  if (finished_) return;  // the recording has ended already
+  finished_ = true;
   for (size_t e = 0; e < ears_.size(); e++) {
     pulses_.clear();
     ears_[e].edges->flush(pulses_);
@@ -116,6 +118,10 @@ std::optional<Found> Decoder::waiting() const {
 }
 
 Underway Decoder::underway() const { return families_[known_ < 0 ? 0 : static_cast<size_t>(known_)]->underway(); }
+
+void Decoder::reading(format::ReadOptions &options, std::vector<std::string> &warnings) const {
+  if (known_ >= 0) families_[static_cast<size_t>(known_)]->reading(options, warnings);
+}
 
 double Decoder::position() const {
   for (size_t k = 0; k < families_.size(); k++)

@@ -32,7 +32,7 @@ class Decoder {
   Decoder &operator=(const Decoder &) = delete;
 
   void feed(const float *samples, size_t n);
-  // The recording ends: the last block is handed over.
+  // The recording ends: the last block is handed over (once; again, nothing happens).
   void finish();
   // The blocks found since the last call, of the recording's family.
   std::vector<Found> take();
@@ -52,6 +52,8 @@ class Decoder {
   std::optional<Found> waiting() const;
   // The block under way.
   Underway underway() const;
+  // How the recording's image is read, and what it holds only as near as it can.
+  void reading(format::ReadOptions &options, std::vector<std::string> &warnings) const;
   // Each pulse of the square wave the sound makes, in samples, as it is found.
   void on_pulse(std::function<void(double samples)> f) { on_pulse_ = std::move(f); }
 
@@ -74,6 +76,7 @@ class Decoder {
   std::vector<std::unique_ptr<Family>> families_;  // a row of Families() each; only the known one once it is
   std::vector<std::vector<Found>> held_;           // each one's blocks, until the recording's family is known
   int known_ = -1;
+  bool finished_ = false;
   int good_ = 0, bad_ = 0, found_ = 0, sure_ = 0;
   std::vector<double> pulses_;  // of the samples fed last
   std::function<void(double)> on_pulse_;

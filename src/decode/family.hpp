@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "format/tape.hpp"
@@ -49,6 +50,9 @@ class Family {
   // but for that. Nothing when none waits.
   virtual std::optional<Found> waiting(double) const { return std::nullopt; }
   virtual Underway underway() const = 0;
+  // How its image is read (an MSX tape's speed), and what the image holds
+  // only as near as it can (a warning each), once the recording has ended.
+  virtual void reading(format::ReadOptions &, std::vector<std::string> &) const {}
 };
 
 // The families, one row each.

@@ -32,6 +32,8 @@ DecodedTape Finish(Decoder &d, std::vector<Found> found, std::string words) {
     throw Failure("No block was found in the recording: no tape is made!");
   DecodedTape t;
   t.kind = d.family().kind, t.ext = d.family().ext, t.words = std::move(words);
+  t.options.name = std::string("recording.") + t.ext;
+  d.reading(t.options, t.warnings);
   std::vector<size_t> offsets;
   t.image = d.family().image(found, offsets);
   const format::Tape tape = ReadDecoded(t);
@@ -47,8 +49,9 @@ DecodedTape Finish(Decoder &d, std::vector<Found> found, std::string words) {
 }  // namespace
 
 format::Tape ReadDecoded(const DecodedTape &t) {
-  if (t.kind == format::Kind::tzx) return format::Tape::FromTzx(t.image);
-  return format::Tape::Read(t.kind, t.image, format::ReadOptions{std::string("recording.") + t.ext});
+  format::Tape tape = t.kind == format::Kind::tzx ? format::Tape::FromTzx(t.image) : format::Tape::Read(t.kind, t.image, t.options);
+  for (const std::string &w : t.warnings) tape.warn(w);
+  return tape;
 }
 
 std::string Clock(double seconds) {

@@ -22,6 +22,8 @@ struct DecodedTape {
   format::Image image;       // that image, of the blocks found
   std::vector<Where> where;  // one a block of the tape the image is read as
   std::string words;         // what the recording is: "WAV, 44100 Hz, 16-bit, stereo (left channel)"
+  format::ReadOptions options{"recording"};  // how the image is read (an MSX tape's speed)
+  std::vector<std::string> warnings;         // what the image holds only as near as it can
 };
 
 // The tape of a decoded image, read as its kind's reader reads it.

@@ -107,11 +107,14 @@ class ImageOut {
   }
   // Adds the family's blocks; returns the tape they make and the first of
   // its blocks that are new.
-  std::pair<std::shared_ptr<const format::Tape>, int> add(const decode::FamilyType &family, std::vector<decode::Found> found) {
+  std::pair<std::shared_ptr<const format::Tape>, int> add(const decode::Decoder &d, std::vector<decode::Found> found) {
     const size_t first = found_.size();
     for (decode::Found &f : found) found_.push_back(std::move(f));
+    const decode::FamilyType &family = d.family();
     decode::DecodedTape t;
     t.kind = family.kind, t.ext = family.ext;
+    t.options.name = std::string("recording.") + t.ext;
+    d.reading(t.options, t.warnings);
     std::vector<size_t> offsets;
     t.image = family.image(found_, offsets);
     auto tape = std::make_shared<const format::Tape>(decode::ReadDecoded(t));
@@ -301,7 +304,7 @@ class Recorder {
     std::shared_ptr<const format::Tape> tape;
     int from = 0;
     try {
-      std::tie(tape, from) = image_->add(d.family(), std::move(found));
+      std::tie(tape, from) = image_->add(d, std::move(found));
     } catch (const Failure &) {
       os::Remove(opt_.output_name);  // an image that cannot hold the tape is not left behind
       throw;

@@ -1,6 +1,8 @@
 #include "format/images.hpp"
 
+#include "format/msx.hpp"
 #include "format/readers.hpp"
+#include "format/uef.hpp"
 
 #include <cctype>
 #include <cstring>
@@ -23,6 +25,15 @@ Image P81(const Tape &t, int first, int end, const WriteContext &c) { return Wri
 Image P(const Tape &t, int first, int end, const WriteContext &c) { return WriteZx81(t, first, end, false, true, c.left_out); }
 Image O(const Tape &t, int first, int end, const WriteContext &c) { return WriteZx81(t, first, end, false, false, c.left_out); }
 
+bool Acorn(const Tape &t) { return t.kind() == Kind::uef; }
+// A TSX file read is a TZX tape: its MSX blocks go to a CAS file, the others
+// are named as left out.
+bool Msx(const Tape &t) { return t.kind() == Kind::msx || t.kind() == Kind::tzx; }
+bool MsxOrSpectrum(const Tape &t) { return t.kind() == Kind::msx || t.spectrum_blocks(); }
+Image Uef(const Tape &t, int first, int end, const WriteContext &) { return WriteUef(t, first, end); }
+Image Cas(const Tape &t, int first, int end, const WriteContext &c) { return WriteCas(t, first, end, c.left_out); }
+Image Tsx(const Tape &t, int first, int end, const WriteContext &c) { return WriteTsx(t, first, end, c.description); }
+
 Image Tzx(const Tape &t, int first, int end, const WriteContext &c) { return WriteTzx(t, first, end, c.description); }
 Image Tap(const Tape &t, int first, int end, const WriteContext &c) { return WriteTap(t, first, end, c.left_out); }
 
@@ -33,6 +44,9 @@ const ImageFormat kImages[] = {
     {"p81", "", "ZX81 .P81", "the programs of the ZX81", "programs", Zx81, P81},
     {"p", "", "ZX81 .P", "a program of the ZX81", "one program", Zx81, P},
     {"o", "", "ZX80 .O", "the programs of the ZX80", "programs", Zx80, O},
+    {"uef", "", "UEF", "the tapes of the BBC Micro and the Electron", "all chunks", Acorn, Uef},
+    {"cas", "", "CAS", "the blocks of the MSX", "MSX blocks", Msx, Cas},
+    {"tsx", "", "TSX", "the blocks of the MSX with their timing", "all blocks", MsxOrSpectrum, Tsx},
 };
 
 std::string Lower(std::string s) {

@@ -112,6 +112,8 @@ class Tape {
   // The bytes of a block as the image holds them (a TZX block's ID first);
   // nothing for the blocks another machine's reader made.
   Bytes raw(int i) const;
+  // The whole image the blocks are views of (a compressed file's inflated bytes).
+  Bytes image() const { return image_; }
   // Whether the blocks are the image's own: TZX, TAP or CSW, which a TZX
   // image can hold as they stand.
   bool spectrum_blocks() const { return blocks_.empty(); }

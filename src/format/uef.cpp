@@ -2,12 +2,14 @@
 // the whole file often gzip-compressed.
 #include <zlib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "format/failure.hpp"
 #include "format/readers.hpp"
 #include "format/signals.hpp"
+#include "format/uef.hpp"
 
 namespace format {
 
@@ -195,6 +197,85 @@ Tape ReadUef(std::vector<uint8_t> image) {
   if (u.unknown) t.warn("Some UEF chunks were not recognised and are skipped!");
   for (std::string &p : u.problems) t.warn(std::move(p));
   return t;
+}
+
+}  // namespace format
+
+// Acorn's blocks, and UEF files written.
+namespace format {
+
+uint16_t AcornCrc(Bytes b) {
+  uint16_t crc = 0;
+  for (uint8_t c : b) {
+    crc ^= static_cast<uint16_t>(c << 8);
+    for (int i = 0; i < 8; i++) crc = static_cast<uint16_t>(crc & 0x8000 ? (crc << 1) ^ 0x1021 : crc << 1);
+  }
+  return crc;
+}
+
+std::optional<AcornBlock> ReadAcornBlock(Bytes d) {
+  if (d.empty() || d[0] != 0x2A) return std::nullopt;
+  const size_t limit = std::min<size_t>(d.size(), 12);
+  size_t z = 1;
+  while (z < limit && d[z] != 0) z++;
+  if (z == limit || d.size() < z + 11) return std::nullopt;  // up to the block number at least
+  const Reader r(d);
+  AcornBlock b;
+  for (size_t i = 1; i < z; i++) b.name.push_back(d[i] >= 32 && d[i] <= 126 ? static_cast<char>(d[i]) : '?');
+  b.load = r.u32(z + 1), b.exec = r.u32(z + 5);
+  b.number = static_cast<uint16_t>(r.u16(z + 9)), b.length = static_cast<uint16_t>(r.u16(z + 11));
+  b.flags = static_cast<uint8_t>(r.u8(z + 13));
+  const auto stored = [&r](size_t at) { return static_cast<uint16_t>(r.u8(at) << 8 | r.u8(at + 1)); };
+  b.header = d.size() >= z + 20 && AcornCrc(d.subspan(1, z + 17)) == stored(z + 18) ? CrcState::good : CrcState::bad;
+  b.size = std::min(z + 20, d.size());
+  if (b.length > 0) {
+    const size_t want = z + 22 + size_t(b.length);
+    b.data = d.size() >= want && AcornCrc(d.subspan(z + 20, b.length)) == stored(z + 20 + b.length) ? CrcState::good
+                                                                                                     : CrcState::bad;
+    b.size = std::min(want, d.size());
+  }
+  return b;
+}
+
+Image UefHeader() { return Image{'U', 'E', 'F', ' ', 'F', 'i', 'l', 'e', '!', 0, 10, 0}; }
+
+Image UefChunk(uint16_t id, Bytes body) {
+  Image c{static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8)};
+  for (int i = 0; i < 4; i++) c.push_back(static_cast<uint8_t>(body.size() >> (8 * i)));
+  c.insert(c.end(), body.begin(), body.end());
+  return c;
+}
+
+Image UefFloatChunk(uint16_t id, float value) {
+  uint32_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  const uint8_t body[4] = {uint8_t(bits), uint8_t(bits >> 8), uint8_t(bits >> 16), uint8_t(bits >> 24)};
+  return UefChunk(id, body);
+}
+
+Image WriteUef(const Tape &tape, int first, int end) {
+  if (tape.kind() != Kind::uef) throw Failure("Only an Acorn tape can be written as a UEF file!");
+  const Bytes image = tape.image();
+  const Reader r(image);
+  auto chunk = [&](int i) {
+    const size_t at = static_cast<size_t>(tape.at(i).offset);
+    return r.bytes(at, 6 + size_t(r.u32(at + 2)));
+  };
+  Image out(image.begin(), image.begin() + 12);
+  // The base frequency and the baud rate in force where the range begins.
+  int state[2] = {-1, -1};
+  for (int i = 0; i < first; i++) {
+    const unsigned id = r.u16(static_cast<size_t>(tape.at(i).offset));
+    if (id == 0x0113) state[0] = i;
+    if (id == 0x0117) state[1] = i;
+  }
+  for (int i : state)
+    if (i >= 0) out.insert(out.end(), chunk(i).begin(), chunk(i).end());
+  for (int i = first; i < end; i++) {
+    const Bytes c = chunk(i);
+    out.insert(out.end(), c.begin(), c.end());
+  }
+  return out;
 }
 
 }  // namespace format

@@ -1,13 +1,16 @@
 #include "listing/others.hpp"
 
 #include <algorithm>
+#include <optional>
 
 #include "format/commodore_files.hpp"
 #include "format/failure.hpp"
+#include "format/msx.hpp"
 #include "format/readers.hpp"
 #include "format/registry.hpp"
 #include "format/signals.hpp"
 #include "format/reader.hpp"
+#include "format/uef.hpp"
 #include "listing/text.hpp"
 
 namespace listing {
@@ -23,26 +26,22 @@ std::string count(uint64_t n, const char *unit) { return strprintf("%llu %s", st
 
 // An MSX file header: its type and name.
 bool msx_header(Bytes d, std::string &type, std::string &name) {
-  if (d.size() < 16 || !std::all_of(d.begin(), d.begin() + 10, [&](uint8_t b) { return b == d[0]; })) return false;
-  type = d[0] == 0xD0 ? "binary" : d[0] == 0xD3 ? "BASIC" : d[0] == 0xEA ? "ASCII" : "";
+  const char *t = MsxFileType(d);
+  if (!t) return false;
+  type = t;
   name = std::string(d.begin() + 10, d.begin() + 16);
   for (char &c : name)
     if (c < 32 || c > 126) c = '?';
-  return !type.empty();
+  return true;
 }
 
-// An Acorn tape block: a sync byte '*', a name of up to 10 characters ended
-// by a NUL, the load and run addresses, the block's number.
-bool acorn_block(Bytes d, std::string &name, unsigned &number) {
-  if (d.size() < 2 || d[0] != 0x2A) return false;
-  const auto end = std::find(d.begin() + 1, d.begin() + std::min<size_t>(d.size(), 12), 0);
-  if (end == d.end() || end == d.begin() + std::min<size_t>(d.size(), 12)) return false;
-  name.assign(d.begin() + 1, end);
-  for (char &c : name)
-    if (c < 32 || c > 126) c = '?';
-  const size_t at = static_cast<size_t>(end - d.begin()) + 9;
-  number = Reader(d).u16(at);
-  return Reader(d).fits(at, 2);
+const char *crc_word(CrcState c) { return c == CrcState::good ? "good" : c == CrcState::bad ? "BAD" : "-"; }
+
+std::string acorn_flags(uint8_t f) {
+  std::string s;
+  for (auto [bit, word] : {std::pair{0x80, "last block"}, {0x40, "empty"}, {0x01, "locked"}})
+    if (f & bit) s += (s.empty() ? "" : ", ") + std::string(word);
+  return s.empty() ? "none" : s;
 }
 
 }  // namespace
@@ -55,7 +54,7 @@ Described Describe(const FramedData &b, bool last) {
   const int baud = units_per_bit == 0 ? 0 : int(double(b.clock.hz) / b.clock.per / units_per_bit + 0.5);
   const std::string pause = last || b.pause == 0 ? std::string() : strprintf(",Pause: %2.3fs", b.pause / 1000.0);
   std::string type, name;
-  unsigned number = 0;
+  std::optional<AcornBlock> acorn;
   switch (b.origin) {
     case O::tsx:
       out.one_line = strprintf("    Kansas City Data      Length:%6d  Baud: %4d%s", n, baud, pause.c_str());
@@ -74,9 +73,11 @@ Described Describe(const FramedData &b, bool last) {
       } else if (b.pilot_pulses != 0 || b.tail_pulses != 0) {
         out.one_line = strprintf("    Carrier, Dummy Byte   Length: %5u & %u cycles", b.pilot_pulses / 2, b.tail_pulses / 2);
         out.title = "Carrier Tone with a Dummy Byte";
-      } else if (acorn_block(b.data, name, number)) {
-        out.one_line = strprintf("    Acorn: %-10s  Block %3u  Length:%6d  Baud: %4d", name.c_str(), number, n, baud);
-        out.title = strprintf("Acorn Data - %s, block %u", name.c_str(), number);
+      } else if ((acorn = ReadAcornBlock(b.data))) {
+        out.one_line = strprintf("    Acorn: %-10s  Block %3u  Length:%6d  Baud: %4d  Load: %08X  Exec: %08X  CRC: %s/%s",
+                                 acorn->name.c_str(), acorn->number, n, baud, acorn->load, acorn->exec,
+                                 crc_word(acorn->header), crc_word(acorn->data));
+        out.title = strprintf("Acorn Data - %s, block %u", acorn->name.c_str(), acorn->number);
       } else {
         out.one_line = strprintf("    Acorn Data            Length:%6d  Baud: %4d", n, baud);
         out.title = "Acorn Data";
@@ -95,6 +96,13 @@ Described Describe(const FramedData &b, bool last) {
   auto field = [&](const char *label, std::string value) { out.fields.push_back({label, std::move(value)}); };
   const bool bits = !b.data.empty();  // a carrier tone has none
   if (bits) field("Length", count(b.data.size(), "bytes"));
+  if (acorn) {
+    field("File name", acorn->name), field("Block number", strprintf("%u", acorn->number));
+    field("Load address", strprintf("%08X", acorn->load)), field("Execution address", strprintf("%08X", acorn->exec));
+    field("Data length", count(acorn->length, "bytes")), field("Flags", acorn_flags(acorn->flags));
+    field("Header CRC", crc_word(acorn->header));
+    if (acorn->length > 0) field("Data CRC", crc_word(acorn->data));
+  }
   if (b.before != 0) field("Silence before", strprintf("%u milliseconds", b.before));
   auto pulses = [&](uint32_t n, uint32_t units) {
     return strprintf("%u pulses of %.1f T-States", n, time_of(units, b.clock) * signals::kSpectrum.hz);

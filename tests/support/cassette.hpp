@@ -106,6 +106,16 @@ inline std::vector<float> play(const std::vector<float> &source, int rate, const
   return out;
 }
 
+// Chains at fixed settings: a moderate and a worn deck; a computer's output
+// straight into a sound card (alone, over a light deck, or over another).
+constexpr Damage kModerate{.speed = 0.02, .wow = 0.003, .treble_hz = 7000, .ac_hz = 25, .snr_db = 30};
+constexpr Damage kWorn{.speed = -0.03, .wow = 0.006, .treble_hz = 4000, .ac_hz = 25, .level = 0.3, .dc = 0.05,
+                       .invert = true, .snr_db = 24, .dropouts = 3, .seed = 7};
+constexpr Damage Direct(double hz, double ratio, double ring, int spikes, Damage deck = {.treble_hz = 12000, .snr_db = 40}) {
+  deck.computer_hz = hz, deck.peak_ratio = ratio, deck.ring = ring, deck.spikes = spikes;
+  return deck;
+}
+
 // A WAV file of channels of samples: PCM of 8 to 32 bits or float of 32 or
 // 64, in the extensible form if asked.
 inline void write_wav(const std::string &path, const std::vector<std::vector<float>> &ch, int rate, int bits,
