@@ -38,19 +38,48 @@ void Decoder::hear(Ear &e, const float *samples, size_t n) {
   e.edges->run(s, n, pulses_);
 }
 
+void Decoder::listen(size_t e, const float *samples, size_t n) {
+  // The families that hear this stage (once the recording's is known, one).
+  Family *hearing[8];
+  size_t count = 0;
+  for (size_t k = 0; k < families_.size() && count < std::size(hearing); k++)
+    if (families_[k] && ear_of_[k] == e) hearing[count++] = families_[k].get();
+  const bool square = e == 0 && on_pulse_;  // the square wave of a recording is the first stage's
+  if (count == 0 && !square) return;
+  hear(ears_[e], samples, n);
+  for (double p : pulses_) {
+    if (square) on_pulse_(p);
+    for (size_t k = 0; k < count; k++) hearing[k]->pulse(p);
+  }
+}
+
 void Decoder::feed(const float *samples, size_t n) {
+  if (n == 0) return;
+  for (size_t e = 0; e < ears_.size(); e++) listen(e, samples, n);
+  last_ = samples[n - 1];
+  for (size_t k = 0; k < families_.size(); k++)
+    if (families_[k]) families_[k]->idle(quiet(k));
+  gather();
+}
+
+void Decoder::rest(uint64_t n) {
+  constexpr size_t kPiece = 1 << 14;
+  std::vector<float> same(static_cast<size_t>(std::min<uint64_t>(n, kPiece)), last_);
   for (size_t e = 0; e < ears_.size(); e++) {
-    // The families that hear this stage (once the recording's is known, one).
-    Family *hearing[8];
-    size_t count = 0;
-    for (size_t k = 0; k < families_.size() && count < std::size(hearing); k++)
-      if (families_[k] && ear_of_[k] == e) hearing[count++] = families_[k].get();
-    const bool square = e == 0 && on_pulse_;  // the square wave of a recording is the first stage's
-    if (count == 0 && !square) continue;
-    hear(ears_[e], samples, n);
-    for (double p : pulses_) {
-      if (square) on_pulse_(p);
-      for (size_t k = 0; k < count; k++) hearing[k]->pulse(p);
+    bool heard = false;  // by a family, or for the square wave
+    for (size_t k = 0; k < families_.size(); k++) heard |= families_[k] && ear_of_[k] == e;
+    if (!heard && !(e == 0 && on_pulse_)) continue;
+    Ear &ear = ears_[e];
+    // Until the stage has settled on the level (a high-pass's output sinks
+    // to nothing first), the samples themselves.
+    for (uint64_t left = n; left > 0;) {
+      const uint64_t took = ear.edges->rest(left);
+      left -= took;
+      if (ear.pole > 0 && took > 0) ear.out *= std::pow(ear.pole, static_cast<double>(took));
+      if (left == 0) break;
+      const size_t k = static_cast<size_t>(std::min<uint64_t>(left, kPiece));
+      listen(e, same.data(), k);
+      left -= k;
     }
   }
   for (size_t k = 0; k < families_.size(); k++)

@@ -32,6 +32,9 @@ class Decoder {
   Decoder &operator=(const Decoder &) = delete;
 
   void feed(const float *samples, size_t n);
+  // n more samples of the one fed last (a silence of a CSW file): the
+  // blocks are as if they were fed, but a long one takes little time.
+  void rest(uint64_t n);
   // The recording ends: the last block is handed over (once; again, nothing happens).
   void finish();
   // The blocks found since the last call, of the recording's family.
@@ -69,6 +72,8 @@ class Decoder {
     std::vector<float> heard;
   };
   void hear(Ear &e, const float *samples, size_t n);
+  // The samples to the stage `e` and its pulses to the families that hear it.
+  void listen(size_t e, const float *samples, size_t n);
 
   const int rate_;
   std::vector<Ear> ears_;
@@ -79,6 +84,7 @@ class Decoder {
   bool finished_ = false;
   int good_ = 0, bad_ = 0, found_ = 0, sure_ = 0;
   std::vector<double> pulses_;  // of the samples fed last
+  float last_ = 0;              // the sample fed last
   std::function<void(double)> on_pulse_;
 };
 

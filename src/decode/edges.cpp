@@ -147,6 +147,49 @@ void EdgeStage::block(const float *s, size_t n, std::vector<double> &pulses) {
   }
 }
 
+uint64_t EdgeStage::rest(uint64_t n) {
+  // Settled: the kept samples and each pass's inputs all one level.
+  const float w = y_[kKept + filled_ - 1];
+  if (pending_ || settle_ >= at_) return 0;
+  for (size_t k = filled_; k < kKept + filled_; k++)
+    if (y_[k] != w) return 0;
+  float v = passes_ > 0 ? carry_[1] : w;
+  for (unsigned st = 0; 2 * st < passes_; st++) {
+    const float *c = &carry_[2 * st];
+    const bool three = 2 * st + 1 < passes_;
+    if (c[1] != v || (three && c[0] != v)) return 0;
+    v = three ? 0.25f * (v + 2 * v + v) : 0.5f * (v + v);
+  }
+  if (v != w) return 0;
+  float chunk[kChunk];
+  std::fill(chunk, chunk + kChunk, w);
+  uint64_t done = 0;
+  while (done < n) {
+    if (state_ > 0 ? w < lower_ : state_ < 0 ? w > upper_ : w > upper_ || w < lower_) break;
+    const uint64_t m = std::min<uint64_t>(n - done, kChunk - at_ % kChunk);
+    sum_ += Sum(chunk, static_cast<size_t>(m));
+    if (state_ > 0) ext_ = std::max(ext_, w);
+    if (state_ < 0) ext_ = std::min(ext_, w);
+    at_ += m, done += m;
+    if (at_ % kChunk != 0) continue;
+    const float base = base_, hi = hi_, lo = lo_;
+    chunk_ended(sum_);
+    sum_ = 0;
+    // Only the loud sound's memory still fades: the band about the baseline
+    // narrows to its least and holds this level, so the whole chunks left
+    // change nothing but it.
+    const float mid = std::clamp(base_, lo_ + kMargin * (hi_ - lo_), hi_ - kMargin * (hi_ - lo_));
+    if (base == base_ && hi == hi_ && lo == lo_ && std::abs(w - mid) < 1e-4f) {
+      const uint64_t whole = (n - done) / kChunk;
+      loud_ = static_cast<float>(loud_ * std::pow(static_cast<double>(slow_), static_cast<double>(whole)));
+      band();
+      at_ += whole * kChunk, done += whole * kChunk;
+    }
+  }
+  if (done > 0) std::fill(y_.begin(), y_.end(), w), filled_ = kBlock;
+  return done;
+}
+
 void EdgeStage::flush(std::vector<double> &pulses) {
   if (pending_) pulses.push_back(place());
 }

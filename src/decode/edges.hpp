@@ -32,6 +32,12 @@ class EdgeStage {
   void run(const float *s, size_t n, std::vector<double> &pulses);
   // The edge waiting to be placed, placed now with the samples there are.
   void flush(std::vector<double> &pulses);
+  // Up to n more samples of the one fed last, taken as run() would take
+  // them but a chunk at a time, and once the baseline and the peaks no
+  // longer move, all at once. Takes none until the sound has settled (no
+  // edge waiting, the smoothing's output level), and stops where the sound
+  // would cross the band; returns how many it took.
+  uint64_t rest(uint64_t n);
 
   uint64_t at() const { return at_; }  // samples seen
   // Samples since the last pulse handed over ended with no edge after it:

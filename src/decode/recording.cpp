@@ -101,14 +101,9 @@ DecodedTape DecodeCsw(format::Bytes image, const format::CswHeader &header, cons
         Gather(d, found);
         if (progress) progress(d.position(), 0, d);
       }
-      if (i == 10 * header.rate) {  // a silence this long is all the same: the rest is counted, not made
+      if (i == 4096) {  // a long pulse is a silence: the rest of it is counted, not made
         d.feed(s.data(), fill), fill = 0;
-        std::vector<float> quiet(kChunk, level);
-        for (uint64_t left = p - i - 1; left > 0;) {
-          const size_t k = left < kChunk ? static_cast<size_t>(left) : kChunk;
-          d.feed(quiet.data(), k);
-          left -= k;
-        }
+        d.rest(p - i - 1);
         break;
       }
     }
