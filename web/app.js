@@ -63,6 +63,10 @@ function show(r, name) {
     say(r.text.trim() + (r.steers ? '\n\nThe page plays the blocks in their order: it does not follow the tape\'s jumps, loops, calls and choices.' : ''));
     $('name').textContent = name;
   }
+  // The image of the tape's own machine, where it has one.
+  const own = app.tape ? app.tape.own : '';
+  $('save-own').hidden = !own;
+  $('save-own').textContent = own === 'image' ? 'Save image' : 'Save ' + own.toUpperCase();
   if (app.tape) r.blocks.forEach((line, i) => {
     const li = document.createElement('li');
     li.textContent = line.replace(/\n$/, ''); li.tabIndex = 0; li.dataset.i = i;
@@ -218,9 +222,9 @@ function moveTo(i) {
 
 async function save(kind) {
   if (!app.tape) return say('-- Error: No tape is open!');
-  const ext = ['wav', 'tzx', 'tap'][kind], base = app.name.replace(/\.[^.]*$/, '') || 'tape';
-  const out = '/out.' + ext, s = settings();
-  const r = json('save', kind, s.rate, out, app.name);
+  const base = app.name.replace(/\.[^.]*$/, '') || 'tape';
+  const out = '/out.saved', s = settings();
+  const r = json('save', kind, s.rate, out, app.name), ext = r.ext;
   const notes = r.warnings.map(w => '-- Warning: ' + w);
   if (r.error) return say(notes.concat('-- Error: ' + r.error).join('\n'));
   const bytes = app.m.FS.readFile(out);
@@ -293,6 +297,7 @@ function start() {
   $('open').addEventListener('change', e => { if (e.target.files[0]) open(e.target.files[0]); e.target.value = ''; });
   $('play').onclick = play; $('pause').onclick = pause; $('next').onclick = next; $('previous').onclick = back;
   $('save-wav').onclick = () => save(0); $('save-tzx').onclick = () => save(1); $('save-tap').onclick = () => save(2);
+  $('save-own').onclick = () => save(3);
   $('record').onclick = record;
   $('blocks').addEventListener('click', e => { const li = e.target.closest('li'); if (li && app.tape) moveTo(Number(li.dataset.i)); });
   $('signal').addEventListener('change', () => {

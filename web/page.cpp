@@ -80,6 +80,18 @@ bool Steers(const format::Block &b) {
          std::holds_alternative<format::ReturnFromCall>(b) || std::holds_alternative<format::Select>(b);
 }
 
+// The image of the tape's own machine where the Spectrum's hold none of it:
+// its extension, "image" for a CSW file (its decoding tells), or "".
+std::string OwnImage(const format::Tape &t) {
+  switch (t.kind()) {
+    case format::Kind::uef: return "uef";
+    case format::Kind::msx: return "cas";
+    case format::Kind::zx81: return format::ImageFor(*format::ImageNamed("p81"), t) ? "p81" : "o";
+    case format::Kind::csw: return "image";
+    default: return "";
+  }
+}
+
 }  // namespace
 
 bool Page::stops(const format::Block &b) const {
@@ -132,8 +144,9 @@ std::string Page::described(const std::string &text) {
                     listing::OneLine(b.block, listing::Place{i + 1, b.offset, b.id, i == n - 1, machine}));
     texts_.push_back(lines.back());
   }
-  return strprintf("{\"text\":%s,\"blocks\":%s,\"steers\":%s,\"spectrum\":%s}", Quoted(text).c_str(), List(lines).c_str(),
-                   steers ? "true" : "false", tape_.tape->spectrum_blocks() ? "true" : "false");
+  return strprintf("{\"text\":%s,\"blocks\":%s,\"steers\":%s,\"spectrum\":%s,\"own\":%s}", Quoted(text).c_str(),
+                   List(lines).c_str(), steers ? "true" : "false", tape_.tape->spectrum_blocks() ? "true" : "false",
+                   Quoted(OwnImage(*tape_.tape)).c_str());
 }
 
 void Page::close_tape() {
@@ -233,6 +246,7 @@ std::string Page::status(int block, uint64_t block_at, uint64_t tape_at, bool pa
 
 std::string Page::save(Saved kind, int rate, const std::string &out, const std::string &source) {
   std::vector<std::string> warnings;
+  std::string ext = kind == Saved::wav ? "wav" : kind == Saved::tap ? "tap" : "tzx";
   try {
     if (!tape_.tape) throw Failure("No tape is open!");
     if (kind == Saved::wav) {
@@ -245,7 +259,11 @@ std::string Page::save(Saved kind, int rate, const std::string &out, const std::
         t = front::Load(front::LoadOptions{format::ReadOptions{path_, msx_2400_}, true, -1}, quiet, {});
         from = &t;
       }
-      const format::ImageFormat &f = front::ImageFor(*format::ImageNamed(kind == Saved::tap ? "tap" : "tzx"), *from->tape);
+      if (kind == Saved::own) {
+        ext = OwnImage(*from->tape);
+        if (ext.empty() || ext == "image") throw Failure("This tape has no image of its own machine: save it as TZX or TAP!");
+      }
+      const format::ImageFormat &f = front::ImageFor(*format::ImageNamed(ext), *from->tape);
       const format::Image image = front::WriteImage(*from->tape, f, 0, from->tape->size(), source,
                                                     [&warnings](const std::string &w) { warnings.push_back(w); });
       sinks::OutputFile file(out);
@@ -258,7 +276,7 @@ std::string Page::save(Saved kind, int rate, const std::string &out, const std::
   } catch (const std::bad_alloc &) {
     return "{\"error\":\"Not enough memory!\",\"warnings\":" + List(warnings) + "}";
   }
-  return "{\"warnings\":" + List(warnings) + "}";
+  return "{\"warnings\":" + List(warnings) + ",\"ext\":" + Quoted(ext) + "}";
 }
 
 void Page::convert(int rate, const std::string &out, std::vector<std::string> &warnings) {

@@ -21,7 +21,7 @@ struct Settings {
   bool mode128 = false;
 };
 
-enum class Saved { wav, tzx, tap };
+enum class Saved { wav, tzx, tap, own };  // own: the image of the tape's own machine (UEF, CAS, P81, O)
 
 // A JSON string of bytes (those beyond ASCII read as Latin-1), and a list of them.
 std::string Quoted(const std::string &s);
@@ -53,8 +53,8 @@ class Page {
   // The status line: the block heard (from 0), the place in it and on the tape.
   std::string status(int block, uint64_t block_at, uint64_t tape_at, bool paused, int width) const;
   // Writes the tape to `out`: a WAV file at `rate` (as a conversion makes it,
-  // the tape's blocks in order), a TZX image or a TAP file. {"warnings"}, or
-  // with "error".
+  // the tape's blocks in order), a TZX image, a TAP file or the image of its
+  // own machine. {"warnings", "ext": the file's extension}, or with "error".
   std::string save(Saved kind, int rate, const std::string &out, const std::string &source);
 
   // A recording from the line input at `rate`: the page fills the buffer with

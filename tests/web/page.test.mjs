@@ -54,19 +54,24 @@ it('lists every tape as the program lists it, recordings decoded', async () => {
 });
 
 it('saves what the program writes', async () => {
-  // [file, page kind (0 WAV, 1 TZX, 2 TAP), the switches as the page sets them, the program's switches]
+  // [file, page kind (0 WAV, 1 TZX, 2 TAP, 3 its machine's own image), the switches as the page sets them,
+  // the program's switches, the output's extension]
   const rows = [
-    ['demo.tzx', 0, {}, ['-wav']],
+    ['demo.tzx', 0, {}, ['-wav'], 'wav'],
     ['demo.tzx', 0, {exact: true, invert: true, wide: true, volume: 50, speed: 110, rate: 22050},
-      ['-wav', '-exact', '-invert', '-16', '-vol', '50', '-speed', '110', '-freq', '22050']],
-    ['demo.tap', 1, {}, ['-tzx']],
-    ['recording.wav', 1, {}, ['-tzx']],
-  ];
-  for (const [name, kind, set, args] of rows) {
+      ['-wav', '-exact', '-invert', '-16', '-vol', '50', '-speed', '110', '-freq', '22050'], 'wav'],
+    ['demo.tap', 1, {}, ['-tzx'], 'tzx'],
+    ['recording.wav', 1, {}, ['-tzx'], 'tzx'],
+    ['electron.uef', 3, {}, [], 'uef'],
+    ['msx-basic.cas', 3, {}, [], 'cas'],
+    ['zx81.p', 3, {}, [], 'p81'],
+  ].filter(([name]) => existsSync(file(name)));
+  for (const [name, kind, set, args, ext] of rows) {
     await b.eval(`for (const [k, v] of Object.entries({exact: false, invert: false, wide: false, volume: 0, speed: 100, rate: 44100, ...${JSON.stringify(set)}}))
       document.getElementById(k)[typeof v === 'boolean' ? 'checked' : 'value'] = v; document.getElementById('signal').dispatchEvent(new Event('change'))`);
     await open(name);
-    const out = file(`out${rows.indexOf(set) + name}.` + ['wav', 'tzx', 'tap'][kind]);
+    if (kind === 3) assert.equal(await b.eval(`document.getElementById('save-own').textContent`), 'Save ' + ext.toUpperCase());
+    const out = file(`out${rows.indexOf(set) + name}.` + ext);
     assert.equal(run(...args, file(name), out).status, 0);
     assert.equal(await saved(kind), sha(readFileSync(out)), `${name} ${args.join(' ')}`);
   }

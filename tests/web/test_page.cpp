@@ -64,7 +64,7 @@ TEST(Page, ListsSavesAndPlaysAsTheProgramDoes) {
     ASSERT_EQ(run(args).status, 0);
     const std::string want = read_file(dir.file("want.wav"));
     const std::string prepared = p.prepare(r.set);
-    EXPECT_EQ(p.save(web::Saved::wav, r.set.rate, dir.file("got.wav"), "demo.tzx"), "{\"warnings\":[]}");
+    EXPECT_EQ(p.save(web::Saved::wav, r.set.rate, dir.file("got.wav"), "demo.tzx"), "{\"warnings\":[],\"ext\":\"wav\"}");
     EXPECT_EQ(read_file(dir.file("got.wav")), want) << args[1];
     // The player's samples are the conversion's; its lengths add up to them.
     EXPECT_TRUE(Rendered(p) == want.substr(44)) << args[1];
@@ -83,7 +83,7 @@ TEST(Page, ListsSavesAndPlaysAsTheProgramDoes) {
   // A TAP file leaves the texts out, with the program's warning.
   ASSERT_EQ(run({"-tap", kDemo, dir.file("want.tap")}).status, 0);
   EXPECT_EQ(p.save(web::Saved::tap, 44100, dir.file("got.tap"), "demo.tzx"),
-            "{\"warnings\":[\"A TAP file holds data blocks only; these blocks are left out: 1 (Archive Info), 2 (Description)!\"]}");
+            "{\"warnings\":[\"A TAP file holds data blocks only; these blocks are left out: 1 (Archive Info), 2 (Description)!\"],\"ext\":\"tap\"}");
   EXPECT_EQ(read_file(dir.file("got.tap")), read_file(dir.file("want.tap")));
 }
 
@@ -97,6 +97,9 @@ TEST(Page, SaysWhyAFileIsNoTapeAndGoesOn) {
   p.seek(0);
   EXPECT_EQ(p.render(), -1);
   EXPECT_EQ(p.save(web::Saved::tzx, 44100, dir.file("x.tzx"), "x"), "{\"error\":\"No tape is open!\",\"warnings\":[]}");
+  p.open(kDemo, false);
+  EXPECT_EQ(p.save(web::Saved::own, 44100, dir.file("x.tzx"), "x"),
+            "{\"error\":\"This tape has no image of its own machine: save it as TZX or TAP!\",\"warnings\":[]}");
   EXPECT_NE(p.open(dir.file("cut.tzx"), false).find("\\n-- Warning: The tape ends inside block 4, which is ignored!\\n"),
             std::string::npos);
   EXPECT_EQ(Joined(p.open(kDemo, false), "blocks"), OneLines(kDemo));
@@ -108,14 +111,14 @@ TEST(Page, SaysWhyAFileIsNoTapeAndGoesOn) {
   ASSERT_EQ(run({"-wav", dir.file("stop.tzx"), dir.file("stop.wav")}).status, 0);
   EXPECT_NE(p.open(dir.file("stop.tzx"), false).find("\"steers\":false"), std::string::npos);
   p.prepare({});
-  EXPECT_EQ(p.save(web::Saved::wav, 44100, dir.file("got.wav"), "stop.tzx"), "{\"warnings\":[]}");
+  EXPECT_EQ(p.save(web::Saved::wav, 44100, dir.file("got.wav"), "stop.tzx"), "{\"warnings\":[],\"ext\":\"wav\"}");
   EXPECT_TRUE(read_file(dir.file("got.wav")) == read_file(dir.file("stop.wav")));
   EXPECT_TRUE(p.render() > 0 && !p.rendered_stops() && p.render() >= 0 && p.rendered_stops() && p.rendered() == 1);
   EXPECT_NE(p.open(dir.file("loop.tzx"), false).find("\"steers\":true"), std::string::npos);
   const std::string csw = std::string(REELWRIGHT_SOURCE_DIR) + "/examples/tone.csw";
   ASSERT_EQ(run({"-tzx", csw, dir.file("tone.tzx")}).status, 0);
   p.open(csw, false);
-  EXPECT_EQ(p.save(web::Saved::tzx, 44100, dir.file("got.tzx"), "tone.csw"), "{\"warnings\":[]}");
+  EXPECT_EQ(p.save(web::Saved::tzx, 44100, dir.file("got.tzx"), "tone.csw"), "{\"warnings\":[],\"ext\":\"tzx\"}");
   EXPECT_EQ(read_file(dir.file("got.tzx")), read_file(dir.file("tone.tzx")));
 }
 
