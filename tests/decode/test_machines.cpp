@@ -4,6 +4,7 @@
 // back; sound that only looks like theirs.
 #include <gtest/gtest.h>
 
+#include "decode/recording.hpp"
 #include "format/commodore_files.hpp"
 #include "format/readers.hpp"
 #include "support/cassette.hpp"
@@ -97,6 +98,26 @@ TEST(Machines, TheirOwnSoundComesBackThroughRecordingChains) {
       }
     }
   }
+}
+
+// A Commodore block whose only copy is damaged is BAD, though the loader
+// finds it; the program after it, both copies whole, is good.
+TEST(Machines, ACommodoreBlockWhoseOnlyCopyIsDamagedIsBad) {
+  harness::TempDir dir;
+  commodore::Rom rom;
+  rom.out.insert(rom.out.end(), {0, 0x40, 0x42, 0x0F});
+  rom.copy(commodore::header(3, 0x0801, 0x0810, "ONCE"), false, 2000, 5);
+  rom.leader(79);
+  rom.out.insert(rom.out.end(), {0, 0x40, 0x42, 0x0F});
+  rom.block(commodore::header(3, 0x0801, 0x0810, "TWICE"));
+  std::ofstream(dir.file("in.tap"), std::ios::binary) << commodore::tap_file(rom.out);
+  ASSERT_EQ(harness::run_here({dir.file("in.tap"), dir.file("s.wav")}).status, 0);
+  const decode::DecodedTape d = decode::DecodeSound(dir.file("s.wav"), format::Kind::wav, -1, {});
+  ASSERT_EQ(d.kind, format::Kind::commodore);
+  std::vector<decode::Check> checks;
+  for (const decode::Where &w : d.where)  // the pulses around the files are kept as sound
+    if (w.check != decode::Check::sound && (checks.empty() || checks.back() != w.check)) checks.push_back(w.check);
+  EXPECT_EQ(checks, (std::vector<decode::Check>{decode::Check::bad, decode::Check::good}));
 }
 
 // Images of these machines written: the same image again, one of another
