@@ -238,17 +238,17 @@ TEST(OtherBasics, MsxTokenisedListsAsItsAsciiSave) {
 }
 
 TEST(OtherBasics, MsxNumbersAndTheColonsLISTHides) {
-  // 10 IF A>&HFF THEN PRINT 1.5:ELSE GOTO 200 'note / 20 DATA 1,"A:B":X=255
+  // 10 IF A>&HFF THEN PRINT 1.5:ELSE GOTO 200 'note / 20 DATA 1,"A:B":X=255:Y=0:Z=1.5E+20
   Bytes p{0, 0, 10, 0, 0x8B, ' ', 'A', 0xEE, 0x0C, 0xFF, 0x00, ' ', 0xDA, ' ', 0x91, ' ', 0x1D, 0x41, 0x15, 0, 0,
           ' ', ':', 0xA1, ' ', 0x89, ' ', 0x0E, 200, 0, ' ', ':', 0x8F, 0xE6, 'n', 'o', 't', 'e', 0};
   const size_t second = p.size();
   p[0] = uint8_t(0x8001 + second), p[1] = uint8_t((0x8001 + second) >> 8);
-  const Bytes two{0, 0, 20, 0, 0x84, ' ', '1', ',', '"', 'A', ':', 'B', '"', ':', 'X', 0xEF, 0x0F, 255, ':', 'Y', 0xEF, 0x11, 0, 0, 0};
+  const Bytes two{0, 0, 20, 0, 0x84, ' ', '1', ',', '"', 'A', ':', 'B', '"', ':', 'X', 0xEF, 0x0F, 255, ':', 'Y', 0xEF, 0x11, ':', 'Z', 0xEF, 0x1D, 0x55, 0x15, 0, 0, 0, 0, 0};
   const size_t third = second + two.size() - 2;
   put(p, two);
   p[second] = uint8_t(0x8001 + third), p[second + 1] = uint8_t((0x8001 + third) >> 8);
   const contents::Listing l = contents::ListMsx(p);
-  EXPECT_EQ(l.lines, (std::vector<std::string>{"10 IF A>&HFF THEN PRINT 1.5 ELSE GOTO 200 'note", "20 DATA 1,\"A:B\":X=255:Y=0"}));
+  EXPECT_EQ(l.lines, (std::vector<std::string>{"10 IF A>&HFF THEN PRINT 1.5 ELSE GOTO 200 'note", "20 DATA 1,\"A:B\":X=255:Y=0:Z=1.5E+20"}));
   EXPECT_TRUE(l.problems.empty());
 }
 
