@@ -20,29 +20,6 @@ using format::strprintf;
 
 namespace {
 
-// Detects a tape that steers the replay round in circles for ever. What the
-// loop does next depends only on the cursor, and on the keys typed; so when
-// the cursor comes back with no key read in between, the tape would go round
-// the same circle without end. Brent's cycle search finds it within two
-// rounds of the circle, with a constant amount of work per block.
-class EndlessLoopGuard {
- public:
-  void visit(const Cursor &now, unsigned long keys) {
-    if (keys == saved_keys_ && now == saved_) throw Failure("The tape loops for ever!");
-    if (keys != saved_keys_ || ++steps_ == power_) {
-      power_ = keys != saved_keys_ ? 1 : power_ * 2;
-      saved_ = now;
-      saved_keys_ = keys;
-      steps_ = 0;
-    }
-  }
-
- private:
-  Cursor saved_;
-  unsigned long saved_keys_ = ~0ul;
-  uint64_t power_ = 1, steps_ = 0;
-};
-
 // Counts the samples it is given.
 class SampleCounter final : public engine::SampleOutput {
  public:
@@ -205,6 +182,67 @@ void Session::wait_ahead(StatusView::Until until) const {
   if (measuring_) throw WaitsAhead{until};
 }
 
+namespace {
+// Half the length, in samples, of the level run played before a live wait.
+constexpr uint32_t kLiveStopRun = 1024;
+}  // namespace
+
+void Session::line(const std::string &s) {
+  if (draw_) console_.text(s);
+}
+
+void Session::say(const std::string &s) { console_.text(s); }
+
+void Session::ignored(int number, const char *what) {
+  console_.say("\n-- Warning: Block %d %s - ignored!\n", number, what);
+  console_.count_lines(2);
+}
+
+void Session::ahead(StatusView::Until until) { wait_ahead(until); }
+
+void Session::conversion_stop() {
+  stream_->pause(5000);
+  stream_->set_level(engine::Level::low);
+  stream_->flush();
+}
+
+void Session::reopen_live() {
+  rate_ = output_->begin(rate_);
+  console_.say("CoreAudio initialized\n");
+}
+
+char Session::key_wait_live() {
+  // Everything up to the stop is queued before the wait.
+  flush_output();
+  const char key = transport_ ? transport_->wait_key() : console_.key_wait();
+  total_stale_ = true;  // the tape goes on to its next wait, or its end
+  return key;
+}
+
+char Session::live_stop() {
+  if (transport_) transport_->ask_key();
+  stream_->hold(2 * kLiveStopRun);
+  const char key = key_wait_live();
+  reopen_live();
+  return key;
+}
+
+bool Session::flow(const format::IndexedBlock &b) {
+  if (std::holds_alternative<format::StopTape>(b.block)) engine::Play(b.block, *stream_);  // the level goes low
+  front::Flow flow(*tape_, opt_.mode128, live(), *this);
+  const std::optional<front::Halt> halt = flow.follow(b.block, cur_);
+  if (!halt) return false;
+  if (*halt == front::Halt::none) return true;
+  if (live()) {
+    const char key = live_stop();
+    if (*halt == front::Halt::choice) flow.choose(std::get<format::Select>(b.block), key, cur_);
+  } else {
+    conversion_stop();
+    if (*halt == front::Halt::choice) flow.choose(std::get<format::Select>(b.block), console_.key_wait(), cur_);
+  }
+  return true;
+}
+
 std::string Session::signal_words() const {
   std::string w;
   if (opt_.timing.exact) w += ", exact timing";
@@ -272,7 +310,7 @@ void Session::visit(const format::IndexedBlock &b) {
 }
 
 void Session::visit_blocks() {
-  EndlessLoopGuard guard;
+  front::EndlessLoopGuard guard;
   while (cur_.curr < cur_.end) {
     if (playing()) guard.visit(cur_, console_.keys_read());
     const format::IndexedBlock b = tape_->at(cur_.curr);

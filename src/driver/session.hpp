@@ -8,13 +8,13 @@
 #include <optional>
 
 #include "driver/console.hpp"
-#include "driver/cursor.hpp"
 #include "driver/options.hpp"
 #include "driver/transport.hpp"
 #include "engine/output.hpp"
 #include "engine/pulse.hpp"
 #include "decode/recording.hpp"
 #include "engine/resampler.hpp"
+#include "front/flow.hpp"
 #include "format/tape.hpp"
 #include "listing/listing.hpp"
 #include "sinks/live.hpp"
@@ -26,7 +26,7 @@ struct Limits {
   uint64_t max_samples = 0xFFFFFFFFull;
 };
 
-class Session {
+class Session final : front::FlowPlayer {
  public:
   Session(const Options &o, Console &c, const Limits &l) : opt_(o), console_(c), limits_(l) {}
 
@@ -86,8 +86,6 @@ class Session {
   void visit(const format::IndexedBlock &b);
   void texts(const format::Block &block, const listing::Place &at);
   listing::Place place(const format::IndexedBlock &b) const;
-  // The one-line text of a flow block in replay, printed while groups show.
-  void oneline(const std::string &s);
 
   // Live play with a transport: a block begins; a key moves the tape (false
   // when it moves past the end while the tape closes).
@@ -99,19 +97,13 @@ class Session {
 
   // Flow control in replay and conversion; false when the block is no flow block.
   bool flow(const format::IndexedBlock &b);
-  void stop_tape();
-  void jump(int distance);
-  void loop_end();
-  void call_sequence(const format::CallSequence &c);
-  void return_from_call();
-  void select(const format::Select &s);
-  void stop_48k();
+  // What the flow shows, and where a run that measures ends.
+  void line(const std::string &s) override;
+  void say(const std::string &s) override;
+  void ignored(int number, const char *what) override;
+  void ahead(StatusView::Until until) override;
   // A run that measures ends where the tape waits for a key.
   void wait_ahead(StatusView::Until until) const;
-  // Moves the loop so that its next step lands on block `target`; a target
-  // before the tape's start cannot be reached and the block is ignored.
-  bool go_to(long target, const char *what);
-  void ignored(const char *what);
   // Five seconds at the current level, then low: a conversion does not wait.
   void conversion_stop();
   // A short run at the current level, everything played, the wait for a key,

@@ -17,13 +17,15 @@
 #include <vector>
 
 #include "driver/console.hpp"
-#include "driver/cursor.hpp"
 #include "driver/status.hpp"
 #include "engine/pulse.hpp"
+#include "front/flow.hpp"
 #include "listing/machines.hpp"
 #include "sinks/live.hpp"
 
 namespace driver {
+
+using front::Cursor;
 
 // A move of the tape asked for by a key.
 struct Steer {
