@@ -5,7 +5,7 @@
 const $ = id => document.getElementById(id);
 const AHEAD = 2, SLICE = 0.25;  // seconds queued for the sound thread, seconds a message
 const app = {ready: null, m: null, page: 0, tape: null, lengths: [], ctx: null, node: null, rec: null, epoch: 0,
-  playing: false, waiting: false, segs: [], posted: 0, played: 0, pending: null, backAt: 0, name: ''};
+  playing: false, waiting: false, segs: [], posted: 0, played: 0, pending: null, choice: null, backAt: 0, name: ''};
 window.reelwright = app;  // for the tests and the curious
 
 function call(name, ...args) {
@@ -60,7 +60,7 @@ function show(r, name) {
     $('name').textContent = name + ': not opened';
   } else {
     app.tape = r;
-    say(r.text.trim() + (r.steers ? '\n\nThe page plays the blocks in their order: it does not follow the tape\'s jumps, loops, calls and choices.' : ''));
+    say(r.text.trim());
     $('name').textContent = name;
   }
   // The image of the tape's own machine, where it has one.
@@ -103,22 +103,47 @@ async function sound() {
   app.node.port.onmessage = ({data: d}) => {
     if (d.epoch !== undefined && d.epoch !== app.epoch) return;
     if (d.played !== undefined) { app.played = d.played; feed(); }
-    if (d.stopped !== undefined) { app.played = d.stopped; app.playing = false; app.waiting = true; draw(); }
+    if (d.stopped !== undefined) {
+      app.played = d.stopped; app.playing = false; app.waiting = true;
+      if (app.choice && d.stopped >= app.choice.at) offer();
+      draw();
+    }
     if (d.captured !== undefined && app.onDump) app.onDump(d);
   };
   prepare();
-  seek(app.first || 0);
+  moved();
 }
 
-// The player goes on at a block: what was queued is dropped.
-function seek(i) {
-  app.first = i;
+// The player has moved (the program's player knows where to): what was queued is dropped.
+function moved() {
+  app.segs = []; app.posted = 0; app.played = 0; app.pending = null; app.waiting = false; app.choice = null;
+  $('choices').hidden = true;
   if (!app.node) return;
   app.epoch++;
   app.node.port.postMessage({drop: app.epoch});
-  app.segs = []; app.posted = 0; app.played = 0; app.pending = null; app.waiting = false;
-  call('seek', i);
   feed();
+}
+
+// A choice of the tape, reached: its entries as buttons (and the keys 1 to 9).
+function offer() {
+  const c = $('choices');
+  c.replaceChildren(...app.choice.text.split('\n').map(l => l.match(/^ *(\d+) : (.*)$/)).filter(m => m).map(m => {
+    const b = document.createElement('button');
+    b.textContent = m[1] + ': ' + m[2]; b.onclick = () => choose(m[1]);
+    return b;
+  }));
+  c.hidden = false;
+  say(app.choice.text.trim());
+  c.firstChild?.focus();
+}
+// The key pressed at the choice: the tape goes on where it leads.
+function choose(key) {
+  if (!app.choice || !app.waiting) return;
+  call('choose', key.charCodeAt(0));
+  const said = app.m.UTF8ToString(call('said'));
+  app.choice = null; $('choices').hidden = true;
+  say(said);
+  feed(); play();
 }
 
 // Keeps AHEAD seconds queued: blocks rendered in order, posted a slice at a time.
@@ -128,11 +153,16 @@ function feed() {
   while (app.posted - app.played < AHEAD * r) {
     if (!app.pending) {
       const n = call('render');
-      if (n < 0) break;
-      const block = call('rendered'), stops = call('rendered_stops');
+      if (n < 0) {
+        const why = !app.choice && app.m.UTF8ToString(call('said'));
+        if (why) say('-- Error: ' + why);  // it loops for ever, or more than memory holds
+        break;
+      }
+      const block = call('rendered'), visit = call('rendered_visit'), halt = call('rendered_halt');
       app.pending = {bytes: app.m.HEAPU8.slice(call('samples'), call('samples') + n), at: 0};
-      app.segs.push({block, start: app.posted, length: n});
-      if (stops) app.node.port.postMessage({stopAt: app.posted + n});
+      app.segs.push({block, visit, start: app.posted, length: n, closing: block >= app.lengths.length});
+      if (halt) app.node.port.postMessage({stopAt: app.posted + n});
+      if (halt === 2) app.choice = {at: app.posted + n, text: app.m.UTF8ToString(call('said'))};
     }
     const p = app.pending, n = Math.min(p.bytes.length - p.at, SLICE * r);
     const chunk = new Float32Array(n);
@@ -143,23 +173,23 @@ function feed() {
   }
 }
 
-// The block heard and the place in it.
+// The block heard (its visit, as the player numbers them) and the place in it.
 function heard() {
   const segs = app.segs;
-  let s = segs.length ? segs[0] : {block: app.first || 0, start: 0, length: 0};
-  for (const x of segs) if (x.start <= app.played && (x.length > 0 || x.start < app.played)) s = x;
+  let s = segs.length ? segs[0] : {block: 0, visit: -1, start: 0, length: 0}, last = {block: 0, visit: -1, length: 0};
+  for (const x of segs) if (x.start <= app.played && (x.length > 0 || x.start < app.played)) s = x, last = x.closing ? last : x;
+  // The second that closes the tape is the end of its last block.
+  if (s.closing) return {block: app.lengths.length - 1, visit: last.visit, at: last.length};
   const block = Math.min(s.block, app.lengths.length - 1), at = Math.min(app.played - s.start, s.length);
-  let tape = at;
-  for (let i = 0; i < block; i++) tape += app.lengths[i];
-  return {block: Math.max(block, 0), at, tape};
+  return {block: Math.max(block, 0), visit: s.visit, at};
 }
 
 function draw() {
   const st = $('status'), cur = document.querySelector('#blocks [aria-current]');
   if (!app.tape) { st.textContent = 'Open a tape, or drop one here.'; return; }
   const h = heard(), w = Math.max(20, Math.floor(st.clientWidth / (parseFloat(getComputedStyle(st).fontSize) * 0.61)));
-  let line = app.m.UTF8ToString(call('status', h.block, h.at, h.tape, !app.playing && !app.waiting, w));
-  if (app.waiting) line += '\nThe tape stops here: Play goes on.';
+  let line = app.m.UTF8ToString(call('status', h.visit, h.at, !app.playing && !app.waiting, w));
+  if (app.waiting) line += app.choice ? '\nThe tape waits for a choice.' : '\nThe tape stops here: Play goes on.';
   st.textContent = line;
   const li = $('blocks').children[h.block];
   if (cur !== li) { if (cur) cur.removeAttribute('aria-current'); if (li) { li.setAttribute('aria-current', 'true'); if (app.playing) li.scrollIntoView({block: 'nearest'}); } }
@@ -167,7 +197,7 @@ function draw() {
 }
 
 async function play() {
-  if (!app.tape || app.rec) return;
+  if (!app.tape || app.rec || (app.waiting && app.choice)) return;
   const t0 = performance.now();
   await sound();
   clearTimeout(app.rest);
@@ -196,26 +226,28 @@ function dump() {
   return app.ctx.resume().then(() => new Promise(r => { app.onDump = r; app.node.port.postMessage({dump: true}); }))
     .finally(() => { if (!app.playing) rest(); });
 }
-function stop() { pause(); seek(0); draw(); }
+function stop() { pause(); if (app.tape) call('restart'); moved(); draw(); }
 function toggle() { if (app.playing) pause(); else play(); }
 
-// The moves of the terminal: on to the next block; back to the start of the
-// block heard, and a second time within two seconds to the sounding block before it.
+// The moves of the terminal: on to the block played after the one heard (at a
+// choice, on after it); back to the start of the block heard, and a second
+// time within two seconds to the sounding block before it.
 function next() {
   if (!app.tape) return;
-  const h = heard();
-  if (h.block + 1 < app.lengths.length) moveTo(h.block + 1);
+  if (app.choice && app.waiting) return choose('n');
+  move('next', heard().visit);
 }
 function back() {
   if (!app.tape) return;
   const now = performance.now(), twice = now - app.backAt < 2000;
   app.backAt = now;
-  let i = heard().block;
-  if (twice) for (let k = i - 1; k >= 0; k--) if (app.lengths[k] > 0) { i = k; break; }
-  moveTo(i);
+  move(twice ? 'previous' : 'again', heard().visit);
 }
-function moveTo(i) {
-  seek(i);
+// To a block picked from the list.
+function moveTo(i) { if (app.tape) move('go_to', i, heard().visit); }
+function move(how, ...args) {
+  if (!call(how, ...args)) return;
+  moved();
   if (app.playing) app.node.port.postMessage({paused: false});
   draw();
 }
@@ -281,7 +313,8 @@ function keys(e) {
   if (onItem && (e.key === 'Enter')) { moveTo(Number(onItem.dataset.i)); e.preventDefault(); return; }
   if (e.target.closest('button') && (e.key === ' ' || e.key === 'Enter')) return;  // the button's own action
   const k = e.key;
-  if (k === ' ') toggle();
+  if (app.choice && app.waiting && /^[1-9]$/.test(k)) choose(k);
+  else if (k === ' ') toggle();
   else if (k === 'ArrowRight' || k === 'n' || k === 'N') next();
   else if (k === 'ArrowLeft' || k === 'p' || k === 'P') back();
   else if (k === 'Escape' || k === 'q' || k === 'Q') stop();
@@ -319,5 +352,5 @@ function start() {
   draw();
 }
 app.open = open; app.save = save; app.play = play; app.pause = pause; app.next = next; app.back = back;
-app.heard = heard; app.moveTo = moveTo; app.dump = dump;
+app.heard = heard; app.moveTo = moveTo; app.dump = dump; app.choose = choose;
 start();

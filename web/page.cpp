@@ -74,12 +74,6 @@ class Collect final : public engine::SampleOutput {
 
 namespace {
 
-bool Steers(const format::Block &b) {
-  return std::holds_alternative<format::Jump>(b) || std::holds_alternative<format::LoopStart>(b) ||
-         std::holds_alternative<format::LoopEnd>(b) || std::holds_alternative<format::CallSequence>(b) ||
-         std::holds_alternative<format::ReturnFromCall>(b) || std::holds_alternative<format::Select>(b);
-}
-
 // The image of the tape's own machine where the Spectrum's hold none of it:
 // its extension, "image" for a CSW file (its decoding tells), or "".
 std::string OwnImage(const format::Tape &t) {
@@ -94,9 +88,23 @@ std::string OwnImage(const format::Tape &t) {
 
 }  // namespace
 
-bool Page::stops(const format::Block &b) const {
-  return std::holds_alternative<format::StopTape>(b) || (std::holds_alternative<format::Stop48k>(b) && !set_.mode128);
-}
+// What the flow says, and where a run that measures ends.
+struct Page::Told final : front::FlowPlayer {
+  struct Ahead {
+    front::StatusView::Until until;
+  };
+  std::vector<std::string> *warnings = nullptr;
+  bool measuring = false;
+  std::string said;
+  void line(const std::string &) override {}
+  void say(const std::string &s) override { said += s; }
+  void ignored(int number, const char *what) override {
+    if (warnings) warnings->push_back(strprintf("Block %d %s - ignored!", number, what));
+  }
+  void ahead(front::StatusView::Until until) override {
+    if (measuring) throw Ahead{until};
+  }
+};
 
 // The pipeline of a run at a rate: pulse stream, resampler, output.
 struct Page::Pipeline {
@@ -134,23 +142,25 @@ std::string Page::open(const std::string &path, bool msx_2400) {
 std::string Page::described(const std::string &text) {
   std::vector<std::string> lines;
   listing::Machine machine;
-  bool steers = false;
   const int n = tape_.tape->size();
   for (int i = 0; i < n; i++) {
     const format::IndexedBlock b = tape_.tape->at(i);
     if (const auto *h = std::get_if<format::HardwareInfo>(&b.block)) machine = listing::DetectMachine(*h, machine);
-    steers = steers || Steers(b.block);
     lines.push_back(front::OnePrefix(tape_.where, i, b.offset) +
                     listing::OneLine(b.block, listing::Place{i + 1, b.offset, b.id, i == n - 1, machine}));
     texts_.push_back(lines.back());
   }
-  return strprintf("{\"text\":%s,\"blocks\":%s,\"steers\":%s,\"spectrum\":%s,\"own\":%s}", Quoted(text).c_str(),
-                   List(lines).c_str(), steers ? "true" : "false", tape_.tape->spectrum_blocks() ? "true" : "false",
+  return strprintf("{\"text\":%s,\"blocks\":%s,\"spectrum\":%s,\"own\":%s}", Quoted(text).c_str(),
+                   List(lines).c_str(), tape_.tape->spectrum_blocks() ? "true" : "false",
                    Quoted(OwnImage(*tape_.tape)).c_str());
 }
 
 void Page::close_tape() {
   player_.reset();
+  visits_.clear();
+  last_.clear();
+  choices_.clear();
+  choosing_ = closed_ = false;
   out_.reset();
   tape_ = {};
   texts_.clear();
@@ -187,41 +197,168 @@ std::string Page::prepare(const Settings &s) {
     if (l.size() > 1) l += ',';
     l += std::to_string(n);
   }
-  seek(0);
+  restart();
   return strprintf("{\"lengths\":%s],\"warnings\":%s}", l.c_str(), List(warnings).c_str());
 }
 
-void Page::seek(int block) {
+front::Halt Page::step(front::Cursor &c, engine::PulseStream &s, Told &told) const {
+  const format::Block b = tape_.tape->at(c.curr).block;
+  if (std::holds_alternative<format::StopTape>(b)) engine::Play(b, s);  // the level goes low
+  const std::optional<front::Halt> halt = front::Flow(*tape_.tape, set_.mode128, !told.warnings, told).follow(b, c);
+  if (halt) return *halt;
+  const std::string problem = engine::Play(b, s);
+  if (!problem.empty() && told.warnings) told.warnings->push_back(strprintf("Block %d %s!", c.curr + 1, problem.c_str()));
+  s.flush();  // each block's samples are out before the next
+  return front::Halt::none;
+}
+
+std::pair<uint64_t, front::StatusView::Until> Page::measure_from(const Visit &v) const {
+  Collect count(false);
+  Pipeline p(count, set_.rate, set_.timing);
+  p.stream.set_level(v.level);
+  Told told;
+  told.measuring = true;
+  front::Cursor c = v.cursor;
+  front::EndlessLoopGuard guard;
+  front::StatusView::Until until = front::StatusView::Until::end;
+  try {
+    try {
+      for (; c.curr < c.end; c.curr++) {
+        guard.visit(c, 0);
+        step(c, p.stream, told);
+      }
+    } catch (const Told::Ahead &a) {
+      until = a.until;
+    }
+    p.flush();
+  } catch (const Failure &) {
+    until = front::StatusView::Until::unknown;  // it loops for ever, or longer than any output holds
+  }
+  return {count.count, until};
+}
+
+void Page::restart() {
   if (!tape_.tape) return;
+  Visit start;
+  start.cursor.end = tape_.tape->size();
+  choices_.clear();
+  last_.assign(static_cast<size_t>(tape_.tape->size()), std::nullopt);
+  begin_at(start);
+}
+
+void Page::begin_at(const Visit &v) {
   out_ = std::make_unique<Collect>(true);
   player_ = std::make_unique<Pipeline>(*out_, set_.rate, set_.timing);
-  next_ = block;
-  if (block >= 0 && block < static_cast<int>(levels_.size())) player_->stream.set_level(levels_[static_cast<size_t>(block)]);
+  player_->stream.set_level(v.level);
+  cur_ = v.cursor;
+  tape_at_ = v.tape_at;
+  guard_ = std::make_unique<front::EndlessLoopGuard>();
+  visits_.clear();
+  halt_ = 0;
+  choosing_ = closed_ = false;
+  said_.clear();
+  measured_ = -1;
+}
+
+bool Page::again(int visit) {
+  if (visit < 0 || visit >= static_cast<int>(visits_.size())) return false;
+  begin_at(Visit(visits_[static_cast<size_t>(visit)]));
+  return true;
+}
+
+bool Page::next(int visit) {
+  // Never into the second that closes the tape.
+  if (visit + 1 < static_cast<int>(visits_.size()))
+    return visits_[static_cast<size_t>(visit) + 1].index < tape_.tape->size() && again(visit + 1);
+  if (visit < 0 || visit + 1 != static_cast<int>(visits_.size()) || closed_ || choosing_ || cur_.curr >= cur_.end)
+    return false;
+  // Not rendered yet: the block after it, as the player would go on.
+  Visit v;
+  v.cursor = cur_;
+  v.index = cur_.curr;
+  v.level = player_->stream.level();
+  v.tape_at = tape_at_;
+  begin_at(v);
+  return true;
+}
+
+bool Page::go_to(int block, int visit) {
+  if (!tape_.tape || block < 0 || block >= tape_.tape->size() || lengths_.empty()) return false;
+  if (const std::optional<Visit> &last = last_[static_cast<size_t>(block)]) {
+    begin_at(Visit(*last));
+    return true;
+  }
+  // Never played: it begins with the flow as it stands, at the level it has in file order.
+  Visit v;
+  if (visit >= 0 && visit < static_cast<int>(visits_.size())) v = visits_[static_cast<size_t>(visit)];
+  v.cursor.end = tape_.tape->size();
+  v.index = v.cursor.curr = block;
+  v.level = levels_[static_cast<size_t>(block)];
+  v.tape_at = 0;
+  for (int i = 0; i < block; i++) v.tape_at += lengths_[static_cast<size_t>(i)];
+  begin_at(v);
+  return true;
+}
+
+bool Page::previous(int visit) {
+  if (visit < 0 || visit >= static_cast<int>(visits_.size())) return false;
+  const int index = visits_[static_cast<size_t>(visit)].index;
+  for (int i = std::min(index, tape_.tape->size()) - 1; i >= 0; i--)
+    if (lengths_[static_cast<size_t>(i)] != 0) return go_to(i, visit);
+  return again(visit);
 }
 
 int Page::render() {
-  if (!player_ || lengths_.empty()) return -1;
+  if (!player_ || lengths_.empty() || closed_ || choosing_) return -1;
   out_->bytes.clear();
-  const int n = tape_.tape->size();
-  if (next_ > n) return -1;
+  Visit v;
+  v.cursor = cur_;
+  v.index = cur_.curr;
+  v.level = player_->stream.level();
+  v.tape_at = tape_at_;
+  halt_ = 0;
+  said_.clear();
   try {
-    if (next_ == n) {
-      player_->stream.pause(1000);  // the second that closes a conversion
+    if (cur_.curr >= cur_.end) {
+      player_->stream.pause(1000);  // the second that closes the tape
+      closed_ = true;
     } else {
-      engine::Play(tape_.tape->at(next_).block, player_->stream);
+      guard_->visit(cur_, static_cast<unsigned long>(choices_.size()));
+      Told told;
+      const front::Halt h = step(cur_, player_->stream, told);
+      said_ = told.said;
+      halt_ = static_cast<int>(h);
+      if (h == front::Halt::choice) choosing_ = true;  // the cursor stays at the choice
+      else cur_.curr++;
     }
     player_->flush();
-  } catch (const std::exception &) {  // more than memory holds: the tape ends here
-    next_ = n + 1;
+  } catch (const std::exception &e) {  // it loops for ever, or more than memory holds: the tape ends here
+    said_ = e.what();
+    closed_ = true;
     return -1;
   }
-  rendered_ = next_++;
-  return static_cast<int>(out_->bytes.size());
+  v.length = out_->bytes.size();
+  tape_at_ += v.length;
+  visits_.push_back(v);
+  if (v.index < static_cast<int>(last_.size())) last_[static_cast<size_t>(v.index)] = v;
+  return static_cast<int>(v.length);
+}
+
+int Page::rendered() const { return visits_.empty() ? -1 : visits_.back().index; }
+
+void Page::choose(char key) {
+  if (!choosing_) return;
+  const format::IndexedBlock b = tape_.tape->at(cur_.curr);
+  Told told;
+  front::Flow(*tape_.tape, set_.mode128, true, told).choose(std::get<format::Select>(b.block), key, cur_);
+  said_ = told.said;
+  choices_ += key;
+  cur_.curr++;
+  choosing_ = false;
+  measured_ = -1;
 }
 
 const uint8_t *Page::samples() const { return out_ ? out_->bytes.data() : nullptr; }
-
-bool Page::rendered_stops() const { return rendered_ < static_cast<int>(texts_.size()) && stops(tape_.tape->at(rendered_).block); }
 
 float Page::level(bool high) const {
   const int bits = set_.signal.wide ? 16 : 8;
@@ -229,17 +366,27 @@ float Page::level(bool high) const {
   return static_cast<float>(high ? l.high : l.low) / static_cast<float>(1 << (bits - 1));
 }
 
-std::string Page::status(int block, uint64_t block_at, uint64_t tape_at, bool paused, int width) const {
+std::string Page::status(int visit, uint64_t block_at, bool paused, int width) {
   front::StatusView v;
   v.rate = set_.rate;
-  v.block = block + 1;
-  if (block >= 0 && block < static_cast<int>(texts_.size())) {
-    v.text = texts_[static_cast<size_t>(block)].substr(texts_[static_cast<size_t>(block)].find(':') + 1);
-    v.block_length = lengths_[static_cast<size_t>(block)];
-  }
+  if (visit < 0 || visit >= static_cast<int>(visits_.size()) || texts_.empty()) return front::StatusText(v, width);
+  const Visit &at = visits_[static_cast<size_t>(visit)];
+  const size_t block = static_cast<size_t>(std::min(at.index, static_cast<int>(texts_.size()) - 1));
+  v.block = static_cast<int>(block) + 1;
+  v.text = texts_[block].substr(texts_[block].find(':') + 1);
+  v.block_length = at.length;
   v.block_at = block_at;
-  v.tape_at = tape_at;
-  for (uint64_t n : lengths_) v.tape_total += n;
+  v.tape_at = at.tape_at + block_at;
+  // The total counts to the tape's end or to where it waits, measured again
+  // after a move, a choice, or once the tape has gone past the stop.
+  if (measured_ < 0 || (visit != measured_ && until_ != front::StatusView::Until::end && at.tape_at >= total_)) {
+    const auto [samples, until] = measure_from(at);
+    total_ = at.tape_at + samples;
+    until_ = until;
+    measured_ = visit;
+  }
+  v.tape_total = total_;
+  v.until = until_;
   v.paused = paused;
   return front::StatusText(v, width);
 }
@@ -282,15 +429,25 @@ std::string Page::save(Saved kind, int rate, const std::string &out, const std::
 void Page::convert(int rate, const std::string &out, std::vector<std::string> &warnings) {
   sinks::WavFile wav(out, sinks::WavFile::kMaxSamples, set_.signal);
   Pipeline p(wav, wav.begin(rate), set_.timing);
-  for (int i = 0; i < tape_.tape->size(); i++) {
-    const format::Block b = tape_.tape->at(i).block;
-    const std::string problem = engine::Play(b, p.stream);
-    if (!problem.empty()) warnings.push_back(strprintf("Block %d %s!", i + 1, problem.c_str()));
-    if (stops(b)) {  // a conversion does not wait: five seconds, then low
-      p.stream.pause(5000);
-      p.stream.set_level(engine::Level::low);
-    }
+  Told told;
+  told.warnings = &warnings;
+  front::Cursor c;
+  c.end = tape_.tape->size();
+  front::EndlessLoopGuard guard;
+  size_t keys = 0;
+  for (; c.curr < c.end; c.curr++) {
+    guard.visit(c, keys);
+    const front::Halt h = step(c, p.stream, told);
+    if (h == front::Halt::none) continue;
+    // A conversion does not wait: five seconds, then low; a choice takes the next key chosen.
+    p.stream.pause(5000);
+    p.stream.set_level(engine::Level::low);
     p.stream.flush();
+    if (h == front::Halt::choice) {
+      const char key = keys < choices_.size() ? choices_[keys] : '\n';
+      keys++;
+      front::Flow(*tape_.tape, set_.mode128, false, told).choose(std::get<format::Select>(tape_.tape->at(c.curr).block), key, c);
+    }
   }
   p.stream.pause(1000);
   p.flush();
@@ -394,14 +551,21 @@ EMSCRIPTEN_KEEPALIVE const char *rw_prepare(Page *p, int rate, int exact, int sp
   s.mode128 = mode128 != 0;
   return Kept(p, p->prepare(s));
 }
-EMSCRIPTEN_KEEPALIVE void rw_seek(Page *p, int block) { p->seek(block); }
+EMSCRIPTEN_KEEPALIVE void rw_restart(Page *p) { p->restart(); }
+EMSCRIPTEN_KEEPALIVE int rw_again(Page *p, int visit) { return p->again(visit); }
+EMSCRIPTEN_KEEPALIVE int rw_next(Page *p, int visit) { return p->next(visit); }
+EMSCRIPTEN_KEEPALIVE int rw_previous(Page *p, int visit) { return p->previous(visit); }
+EMSCRIPTEN_KEEPALIVE int rw_go_to(Page *p, int block, int visit) { return p->go_to(block, visit); }
+EMSCRIPTEN_KEEPALIVE void rw_choose(Page *p, int key) { p->choose(static_cast<char>(key)); }
 EMSCRIPTEN_KEEPALIVE int rw_render(Page *p) { return p->render(); }
 EMSCRIPTEN_KEEPALIVE const uint8_t *rw_samples(Page *p) { return p->samples(); }
 EMSCRIPTEN_KEEPALIVE int rw_rendered(Page *p) { return p->rendered(); }
-EMSCRIPTEN_KEEPALIVE int rw_rendered_stops(Page *p) { return p->rendered_stops(); }
+EMSCRIPTEN_KEEPALIVE int rw_rendered_visit(Page *p) { return p->rendered_visit(); }
+EMSCRIPTEN_KEEPALIVE int rw_rendered_halt(Page *p) { return p->rendered_halt(); }
+EMSCRIPTEN_KEEPALIVE const char *rw_said(Page *p) { return p->said().c_str(); }
 EMSCRIPTEN_KEEPALIVE float rw_level(Page *p, int high) { return p->level(high != 0); }
-EMSCRIPTEN_KEEPALIVE const char *rw_status(Page *p, int block, double block_at, double tape_at, int paused, int width) {
-  return Kept(p, p->status(block, static_cast<uint64_t>(block_at), static_cast<uint64_t>(tape_at), paused != 0, width));
+EMSCRIPTEN_KEEPALIVE const char *rw_status(Page *p, int visit, double block_at, int paused, int width) {
+  return Kept(p, p->status(visit, static_cast<uint64_t>(block_at), paused != 0, width));
 }
 EMSCRIPTEN_KEEPALIVE const char *rw_save(Page *p, int kind, int rate, const char *out, const char *source) {
   return Kept(p, p->save(static_cast<web::Saved>(kind), rate, out, source));

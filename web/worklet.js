@@ -6,13 +6,13 @@ class TapePlayer extends AudioWorkletProcessor {
     super();
     this.queue = []; this.at = 0;          // chunks to play, the place in the first
     this.played = 0; this.epoch = 0;       // samples played since the last drop
-    this.paused = true; this.stopAt = -1;  // the tape stops there by itself
+    this.paused = true; this.stops = [];   // the tape stops there by itself, in order
     this.capture = null; this.gaps = 0; this.told = 0;
     this.port.onmessage = ({data: m}) => {
       if (m.chunk) this.queue.push(m.chunk);
       if ('paused' in m) { this.paused = m.paused; this.port.postMessage({played: this.played, epoch: this.epoch}); }
-      if ('stopAt' in m) this.stopAt = m.stopAt;
-      if ('drop' in m) { this.queue = []; this.at = 0; this.played = 0; this.epoch = m.drop; this.stopAt = -1; }
+      if ('stopAt' in m) this.stops.push(m.stopAt);
+      if ('drop' in m) { this.queue = []; this.at = 0; this.played = 0; this.epoch = m.drop; this.stops = []; }
       if ('capture' in m) this.capture = m.capture ? [] : null;
       if (m.dump) this.port.postMessage({captured: this.capture, gaps: this.gaps});
     };
@@ -21,10 +21,10 @@ class TapePlayer extends AudioWorkletProcessor {
     const out = outputs[0][0];
     let i = 0;
     while (!this.paused && i < out.length) {
-      if (this.played === this.stopAt) { this.paused = true; this.stopAt = -1; this.port.postMessage({stopped: this.played, epoch: this.epoch}); break; }
+      if (this.played === this.stops[0]) { this.paused = true; this.stops.shift(); this.port.postMessage({stopped: this.played, epoch: this.epoch}); break; }
       const c = this.queue[0];
       if (!c) { this.gaps++; break; }
-      const n = Math.min(out.length - i, c.length - this.at, this.stopAt > this.played ? this.stopAt - this.played : Infinity);
+      const n = Math.min(out.length - i, c.length - this.at, this.stops.length ? this.stops[0] - this.played : Infinity);
       out.set(c.subarray(this.at, this.at + n), i);
       if (this.capture) this.capture.push(c.slice(this.at, this.at + n));
       i += n; this.at += n; this.played += n;

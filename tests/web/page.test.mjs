@@ -39,6 +39,9 @@ before(async () => {
   const head = '5249464668ac000057415645666d7420100000000100010022560000225600000100080064617461' + '44ac0000';
   writeFileSync(file('silence.wav'), Buffer.concat([Buffer.from(head, 'hex'), Buffer.alloc(44100, 128)]));
   writeFileSync(file('big.bin'), ''); truncateSync(file('big.bin'), 200 << 20);
+  // A choice ("again" leads to itself, "on" two blocks on), two tones, a pause and a stop in 48K mode.
+  writeFileSync(file('choose.tzx'), Buffer.from('5a5854617065211a0114' + '280e0002000005616761696e0200026f6e' +
+    '1201000100'.repeat(2) + '200000' + '2a00000000', 'hex'));
   srv = await serve({'/': WEB, '/files/': files});
   b = await launch(['--use-fake-ui-for-media-stream', '--use-fake-device-for-media-stream',
     `--use-file-for-fake-audio-capture=${file('recording.wav')}%noloop`]);
@@ -124,6 +127,20 @@ it('moves between blocks as at the terminal', async () => {
     assert.equal(await block(), want, act);
   }
   assert.match(await b.eval(`document.getElementById('status').textContent`), /^ {2}3 .*0:00\/0:19/);
+});
+
+it('follows the tape\'s choices and stops, and saves what the program writes with the keys chosen', async () => {
+  await open('choose.tzx');
+  const waits = () => b.until(`document.getElementById('status').textContent.includes('The tape waits for a choice')`);
+  await b.eval('reelwright.play()').then(waits);
+  assert.deepEqual(await b.eval(`[...document.querySelectorAll('#choices button')].map(e => e.textContent)`), ['1: again', '2: on']);
+  await b.eval(`document.querySelector('#choices button').click()`);
+  await waits();
+  await b.key('2');
+  await b.until(`document.getElementById('status').textContent.includes('The tape stops here')`);
+  // The program, typed the keys chosen: again, then on.
+  assert.equal(spawnSync(PROGRAM, ['-wav', file('choose.tzx'), file('choose.wav')], {input: '12'}).status, 0);
+  assert.equal(await saved(0), sha(readFileSync(file('choose.wav'))));
 });
 
 it('decodes the line input into the program\'s own blocks', async () => {

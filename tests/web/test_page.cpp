@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 
+#include "support/golden.hpp"
 #include "support/harness.hpp"
 #include "web/page.hpp"
 
@@ -75,7 +76,7 @@ TEST(Page, ListsSavesAndPlaysAsTheProgramDoes) {
     // The closing second follows, as short as the speed makes it.
     EXPECT_EQ(total + static_cast<uint64_t>(r.set.rate * 100 / r.set.timing.speed), want.size() - 44) << args[1];
     // From a block on, the same samples (in exact time a block begins afresh: no carry comes with a move).
-    p.seek(4);
+    p.go_to(4, -1);
     if (!r.set.timing.exact) {
       EXPECT_TRUE(Rendered(p) == want.substr(44 + before_5)) << "from block 5, " << args[1];
     }
@@ -94,7 +95,7 @@ TEST(Page, SaysWhyAFileIsNoTapeAndGoesOn) {
   web::Page p;
   EXPECT_EQ(p.open(dir.file("notes.txt"), false), "{\"error\":\"File is not in ZXTape format!\",\"text\":\"\"}");
   EXPECT_EQ(p.prepare({}), "{\"error\":\"No tape is open!\"}");
-  p.seek(0);
+  p.restart();
   EXPECT_EQ(p.render(), -1);
   EXPECT_EQ(p.save(web::Saved::tzx, 44100, dir.file("x.tzx"), "x"), "{\"error\":\"No tape is open!\",\"warnings\":[]}");
   p.open(kDemo, false);
@@ -103,23 +104,66 @@ TEST(Page, SaysWhyAFileIsNoTapeAndGoesOn) {
   EXPECT_NE(p.open(dir.file("cut.tzx"), false).find("\\n-- Warning: The tape ends inside block 4, which is ignored!\\n"),
             std::string::npos);
   EXPECT_EQ(Joined(p.open(kDemo, false), "blocks"), OneLines(kDemo));
-  // A stop between two data blocks is a conversion's: five seconds, then low; the player stops there. A loop is not
-  // followed. A CSW file is decoded into the TZX image.
+  // A stop between two data blocks is a conversion's: five seconds, then low; the player stops there. A CSW file
+  // is decoded into the TZX image.
   const std::string head("ZXTape!\x1a\x01\x14", 10), data("\x10\xe8\x03\x03\x00\xff\x01\xfe", 8);
   std::ofstream(dir.file("stop.tzx"), std::ios::binary) << head + data + std::string("\x20\0\0", 3) + data;
-  std::ofstream(dir.file("loop.tzx"), std::ios::binary) << head + "\x24\x02" + std::string(1, '\0') + data + "\x25";
   ASSERT_EQ(run({"-wav", dir.file("stop.tzx"), dir.file("stop.wav")}).status, 0);
-  EXPECT_NE(p.open(dir.file("stop.tzx"), false).find("\"steers\":false"), std::string::npos);
+  p.open(dir.file("stop.tzx"), false);
   p.prepare({});
   EXPECT_EQ(p.save(web::Saved::wav, 44100, dir.file("got.wav"), "stop.tzx"), "{\"warnings\":[],\"ext\":\"wav\"}");
   EXPECT_TRUE(read_file(dir.file("got.wav")) == read_file(dir.file("stop.wav")));
-  EXPECT_TRUE(p.render() > 0 && !p.rendered_stops() && p.render() >= 0 && p.rendered_stops() && p.rendered() == 1);
-  EXPECT_NE(p.open(dir.file("loop.tzx"), false).find("\"steers\":true"), std::string::npos);
+  EXPECT_TRUE(p.render() > 0 && p.rendered_halt() == 0 && p.render() >= 0 && p.rendered_halt() == 1 && p.rendered() == 1);
+  // The tape's total counts to the stop, and past it to the end (the closing second left out).
+  EXPECT_TRUE(p.render() > 0 && p.render() > 0 && p.render() == -1);
+  EXPECT_NE(p.status(0, 0, false, 100).find("tape 0:00/0:02 to the stop  ["), std::string::npos);
+  EXPECT_NE(p.status(2, 0, false, 100).find("tape 0:02/0:05  ["), std::string::npos);
   const std::string csw = std::string(REELWRIGHT_SOURCE_DIR) + "/examples/tone.csw";
   ASSERT_EQ(run({"-tzx", csw, dir.file("tone.tzx")}).status, 0);
   p.open(csw, false);
   EXPECT_EQ(p.save(web::Saved::tzx, 44100, dir.file("got.tzx"), "tone.csw"), "{\"warnings\":[],\"ext\":\"tzx\"}");
   EXPECT_EQ(read_file(dir.file("got.tzx")), read_file(dir.file("tone.tzx")));
+}
+
+// The page follows a tape's stops, jumps, loops, calls and choices as the program does: the blocks it plays, in
+// order, are those the program's conversion prints; a choice takes the key typed; the saved WAV is the program's.
+TEST(Page, FollowsTheFlowOfTheTapeAsTheProgramDoes) {
+  const TempDir dir;
+  golden::write_tapes(dir.path());
+  // [tape, the keys typed at its choices, 128K]
+  const std::tuple<const char *, std::string, bool> rows[] = {
+      {"loops.tzx", "", false}, {"calls.tzx", "", false},   {"choose.tzx", "112", false}, {"choose.tzx", "3", true},
+      {"every.tzx", "2", false}, {"every.tzx", "1", true}, {"jumps.tzx", "", false},     {"circles.tzx", "", false}};
+  for (const auto &[name, keys, mode128] : rows) {
+    SCOPED_TRACE(std::string(name) + " " + keys);
+    std::vector<std::string> args = {"-wav", "-x", "-freq", "8000", dir.file(name), dir.file("want.wav")};
+    if (mode128) args.insert(args.begin(), "-128");
+    const harness::Result program = run(args, {.input = keys});
+    std::string blocks, warnings, error;  // "Block   3:" as the program prints each block it visits; its words
+    for (size_t at = 0; (at = program.out.find("Block ", at)) != std::string::npos; at += 6)
+      if (program.out[at + 9] == ':') blocks += program.out.substr(at, 10) + " ";
+    for (size_t at = program.out.find("Creating"); (at = program.out.find("\n-- ", at)) != std::string::npos; at++) {
+      const std::string words = program.out.substr(at + 4, program.out.find('\n', at + 1) - at - 4);
+      (words.starts_with("Error: ") ? error : warnings) += words.substr(words.find(' ') + 1);
+    }
+    web::Page p;
+    const std::string opened = p.open(dir.file(name), false);
+    const int count = std::stoi(opened.substr(opened.find("Blocks: ") + 8));
+    p.prepare({8000, {}, {}, mode128});
+    std::string visited;
+    size_t typed = 0;
+    for (int n; (n = p.render()) >= 0 || (p.rendered_halt() == 2 && typed < keys.size() + 1);) {
+      if (n < 0) p.choose(typed < keys.size() ? keys[typed] : '\n'), typed++;
+      else if (p.rendered() < count) visited += "Block " + std::string(3 - std::to_string(p.rendered() + 1).size(), ' ') +
+                                         std::to_string(p.rendered() + 1) + ": ";
+    }
+    EXPECT_EQ(visited, blocks);
+    EXPECT_EQ(error.empty() ? "" : p.said(), error);
+    const std::string saved = p.save(web::Saved::wav, 8000, dir.file("got.wav"), name);
+    EXPECT_EQ(Joined(saved, "warnings"), warnings);
+    if (error.empty()) EXPECT_TRUE(read_file(dir.file("got.wav")) == read_file(dir.file("want.wav"))) << saved;
+    else EXPECT_TRUE(saved.starts_with("{\"error\":\"" + error + "\"")) << saved;
+  }
 }
 
 TEST(Page, DecodesTheLineInputAsAFileOfItIsDecoded) {
