@@ -11,6 +11,7 @@
 #define EMSCRIPTEN_KEEPALIVE  // natively, for the tests
 #endif
 
+#include <cstdio>
 #include <variant>
 
 #include "engine/players.hpp"
@@ -418,10 +419,10 @@ std::string Page::save(Saved kind, int rate, const std::string &out, const std::
       file.put(image.data(), image.size());
       file.close();
     }
-  } catch (const Failure &f) {
-    return "{\"error\":" + Quoted(f.what()) + ",\"warnings\":" + List(warnings) + "}";
-  } catch (const std::bad_alloc &) {
-    return "{\"error\":\"Not enough memory!\",\"warnings\":" + List(warnings) + "}";
+  } catch (const std::exception &e) {  // nothing half written is left
+    std::remove(out.c_str());
+    const bool memory = dynamic_cast<const std::bad_alloc *>(&e) != nullptr;
+    return "{\"error\":" + Quoted(memory ? "Not enough memory!" : e.what()) + ",\"warnings\":" + List(warnings) + "}";
   }
   return "{\"warnings\":" + List(warnings) + ",\"ext\":" + Quoted(ext) + "}";
 }
