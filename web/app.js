@@ -290,6 +290,7 @@ async function record() {
   $('record').setAttribute('aria-pressed', 'true'); $('record').textContent = 'Stop recording';
   $('name').textContent = 'Recording from the line input, ' + app.ctx.sampleRate + ' Hz';
   node.port.onmessage = ({data}) => {
+    if (app.heard) app.heard.push(data);  // for the tests: the sound decoded
     app.m.HEAPF32.set(data, call('record_buffer', data.length) >> 2);
     const r = json('record_feed', data.length);
     $('status').textContent = r.line;

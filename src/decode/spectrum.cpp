@@ -136,6 +136,17 @@ size_t NextPilot(const std::vector<float> &d) {
   return d.size();
 }
 
+// Whether the pulses after a block's first one are more of its pilot: a
+// sync is followed by a second one and by bits, whose pulses are off the
+// pilot's length (a ROM block's 1 by a fifth), not by a pilot's worth.
+bool PilotGoesOn(const std::vector<float> &d, double pilot) {
+  constexpr size_t kLook = 64;
+  if (d.size() <= kLook + 2) return false;
+  size_t like = 0;
+  for (size_t i = 1; i <= kLook + 2; i++) like += near(d[i], pilot, 0.12);
+  return like >= kLook;
+}
+
 }  // namespace
 
 bool XorGood(format::Bytes data) {
@@ -319,6 +330,7 @@ class SpectrumFamily : public Family {
     end_junk();
     resolve(block_start);
     in_data = true;
+    pilot_run.swap(run), pilot_sum = run_sum, pilot_n = run_n;
     run.clear(), run_sum = 0, run_n = 0;
     data = {static_cast<float>(t)};
     data_start = start;
@@ -343,6 +355,9 @@ class SpectrumFamily : public Family {
   }
 
   void decide() {
+    // A pulse cut short in a pilot (a dropout) looked like its sync: the
+    // pilot goes on after it, and so does the tone being heard.
+    if (glitches < kGlitches && PilotGoesOn(data, pilot)) return rejoin();
     Bits best;
     bool good = false, cpc = false, best_cpc = false;
     std::vector<float> cycles;
@@ -391,6 +406,19 @@ class SpectrumFamily : public Family {
     data.clear();
   }
 
+  // The pilot before the false sync is heard again, the false sync a
+  // dropout in it, and the pulses after it go on from there.
+  void rejoin() {
+    std::vector<float> after;
+    after.swap(data);
+    run.swap(pilot_run), run_sum = pilot_sum, run_n = pilot_n, run_start = block_start + pilot / tps;
+    run.push_back(after[0]), glitches++;
+    const double was = now;
+    now = data_start + after[0] / tps;
+    for (size_t i = 1; i < after.size(); i++) step(after[i] / tps);
+    now = was;
+  }
+
   // The pending block with its pause lasting until `next` (samples).
   Found encoded(double next) const {
     const Pending &p = *pending;
@@ -430,6 +458,9 @@ class SpectrumFamily : public Family {
   std::vector<float> data;  // the block's pulses from its sync on
   double pilot = 0, block_start = 0, data_start = 0, end_limit = 0;
   size_t pilot_count = 0;
+  std::vector<float> pilot_run;  // the pilot's pulses, while its block's data is under way
+  double pilot_sum = 0;
+  size_t pilot_n = 0;
   std::optional<Pending> pending;
   std::vector<Found> out;
 };

@@ -240,6 +240,36 @@ TEST(Decode, ThroughRecordingChainsBlocksComeBackAndNoneIsFalselyGood) {
   }
 }
 
+// A dropout of 10 ms in a pilot, silent or cut out of the sound (as a sound
+// card's missed buffer is), anywhere in it: the pulse it cuts short is no
+// sync, and the block after the pilot comes back whole.
+TEST(Decode, ADropoutInAPilotIsNoSync) {
+  harness::TempDir dir;
+  Tzx t;
+  const Bytes header = spectrum_header(3, "dropout", 300, 32768, 32768);
+  t.standard(1000, header);
+  t.save(dir.file("one.tzx"));
+  ASSERT_EQ(harness::run_here({"-freq", "44100", dir.file("one.tzx"), dir.file("s.wav")}).status, 0);
+  int rate = 0;
+  const std::vector<float> clean = samples_of(dir.file("s.wav"), rate);
+  const size_t gap = static_cast<size_t>(rate / 100);
+  for (bool cut : {false, true}) {
+    for (int ms = 200; ms < 4700; ms += 73) {
+      SCOPED_TRACE(testing::Message() << (cut ? "cut at " : "silent at ") << ms << " ms");
+      std::vector<float> s = clean;
+      const auto at = s.begin() + static_cast<long>(ms) * rate / 1000;
+      cut ? void(s.erase(at, at + static_cast<long>(gap))) : std::fill(at, at + static_cast<long>(gap), 0.0f);
+      cassette::write_wav(dir.file("d.wav"), {s}, rate, 16, false, false);
+      const decode::DecodedTape d = decode::DecodeSound(dir.file("d.wav"), format::Kind::wav, -1, {});
+      const format::Tape tape = format::Tape::FromTzx(d.image);
+      ASSERT_EQ(tape.size(), 1);
+      EXPECT_EQ(d.where[0].check, decode::Check::good);
+      const format::Bytes got = data_of(tape.at(0).block);
+      EXPECT_TRUE(std::equal(got.begin(), got.end(), header.begin(), header.end()));
+    }
+  }
+}
+
 // Spectrum blocks from half the ROM's speed to two and a half times it, and
 // CPC blocks from 1000 to 3000 baud, through a computer's output into a
 // sound card and through a deck.
