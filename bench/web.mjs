@@ -18,9 +18,12 @@ const demo = readFileSync('examples/demo.tzx');
 writeFileSync(join(dir, 'long.tzx'), Buffer.concat([demo.subarray(0, 10), ...Array(10).fill(demo.subarray(10))]));
 execFileSync(program, ['-wav', join(dir, 'long.tzx'), join(dir, 'long.wav')]);
 const seconds = (statSync(join(dir, 'long.wav')).size - 44) / 44100;
-let t = process.hrtime.bigint();
-execFileSync(program, ['-one', join(dir, 'long.wav')]);
-const native = Number(process.hrtime.bigint() - t) / 1e6;
+// The program's best of three runs, its start included.
+const native = Math.min(...[0, 1, 2].map(() => {
+  const t = process.hrtime.bigint();
+  execFileSync(program, ['-one', join(dir, 'long.wav')]);
+  return Number(process.hrtime.bigint() - t) / 1e6;
+}));
 
 // CPU seconds of the browser's processes so far (all of them: page, audio, browser).
 const cpu = pid => {
@@ -50,9 +53,13 @@ try {
     ready.push(Math.round(await b.eval('reelwright.readyAt')));
   }
   console.log(`page ready to open a tape: ${ready.join(', ')} ms after navigation starts (goal within 1000)`);
-  const page = await b.eval(`fetch('/files/long.wav').then(r => r.blob()).then(x => reelwright.open(new File([x], 'long.wav'))).then(() => reelwright.openMs)`);
-  console.log(`decoding ${seconds.toFixed(0)} s of sound: page ${page.toFixed(0)} ms, program ${native.toFixed(0)} ms (its start included):` +
-    ` the page at ${(100 * native / page).toFixed(0)} % of the program's speed (goal at least 50 %)`);
+  // The first decoding runs the browser's quick first compilation of the page's code; by the
+  // next ones it has compiled what runs most again, optimised.
+  const decode = () => b.eval(`fetch('/files/long.wav').then(r => r.blob()).then(x => reelwright.open(new File([x], 'long.wav'))).then(() => reelwright.openMs)`);
+  const first = await decode(), again = Math.min(await decode(), await decode(), await decode());
+  const pct = ms => (100 * native / ms).toFixed(0) + ' %';
+  console.log(`decoding ${seconds.toFixed(0)} s of sound: program ${native.toFixed(0)} ms (its start included); page ${first.toFixed(0)} ms the first time` +
+    ` (${pct(first)} of the program's speed), ${again.toFixed(0)} ms again (${pct(again)}) (goal at least 50 %)`);
   await b.eval(`fetch('/files/long.tzx').then(r => r.blob()).then(x => reelwright.open(new File([x], 'long.tzx')))`);
   // Ten seconds each: the page open with the tape, playing, and paused.
   const span = async () => { const c = cpu(b.pid), t = Date.now(); await new Promise(r => setTimeout(r, 10000)); return (cpu(b.pid) - c) / ((Date.now() - t) / 1000); };
