@@ -88,6 +88,43 @@ TEST(Page, ListsSavesAndPlaysAsTheProgramDoes) {
   EXPECT_EQ(read_file(dir.file("got.tap")), read_file(dir.file("want.tap")));
 }
 
+// Moves by the visits played: again and next to one of them, on past the last as the player would go on, and a
+// move to nowhere (no tape, a block or visit out of range) leaves the tape where it is.
+TEST(Page, MovesByTheVisitsPlayed) {
+  web::Page p;
+  EXPECT_FALSE(p.go_to(0, -1) || p.next(0) || p.again(0));
+  const std::string opened = p.open(kDemo, false);
+  const int count = std::stoi(opened.substr(opened.find("Blocks: ") + 8));
+  p.prepare({});
+  const auto played = [&p](int n) {
+    std::vector<int> blocks;
+    while (n-- > 0 && p.render() >= 0) blocks.push_back(p.rendered());
+    return blocks;
+  };
+  const std::vector<int> first = played(3);
+  ASSERT_EQ(first.size(), 3u);
+  EXPECT_FALSE(p.go_to(-1, 0) || p.go_to(count, 0) || p.again(-1) || p.again(3) || p.next(3));
+  // The tape is where it was: it goes on from the fourth visit.
+  EXPECT_EQ(played(1), std::vector<int>{first[2] + 1});
+  p.restart();
+  played(3);
+  EXPECT_TRUE(p.next(1));
+  EXPECT_EQ(played(1), std::vector<int>{first[2]});
+  p.restart();
+  played(3);
+  EXPECT_TRUE(p.next(2));  // past the last visit played: the block after it
+  EXPECT_EQ(played(1), std::vector<int>{first[2] + 1});
+  p.restart();
+  played(3);
+  EXPECT_TRUE(p.again(0));
+  EXPECT_EQ(played(2), (std::vector<int>{first[0], first[1]}));
+  // A block never played, with a visit out of range: from the block, as in file order.
+  p.restart();
+  played(2);
+  EXPECT_TRUE(p.go_to(4, 2));
+  EXPECT_EQ(played(1), std::vector<int>{4});
+}
+
 TEST(Page, SaysWhyAFileIsNoTapeAndGoesOn) {
   const TempDir dir;
   std::ofstream(dir.file("notes.txt")) << "Not a tape at all.\n";
@@ -149,6 +186,9 @@ TEST(Page, FollowsTheFlowOfTheTapeAsTheProgramDoes) {
     web::Page p;
     const std::string opened = p.open(dir.file(name), false);
     const int count = std::stoi(opened.substr(opened.find("Blocks: ") + 8));
+    std::string listed = OneLines(dir.file(name));  // where each jump, call and choice leads (warnings apart)
+    if (listed.starts_with("-- ")) listed.erase(0, listed.find("\n\n") + 2);
+    EXPECT_EQ(Joined(opened, "blocks"), listed);
     p.prepare({8000, {}, {}, mode128});
     std::string visited;
     size_t typed = 0;
