@@ -270,6 +270,28 @@ TEST(Decode, ADropoutInAPilotIsNoSync) {
   }
 }
 
+// Sound that is no block, before one that is: kept as it sounds, a CSW
+// recording of its pulses (a tone of 1000 T-states, 12.6 samples at 44.1 kHz
+// in exact time).
+TEST(Decode, SoundThatIsNoBlockIsKeptAsItSounds) {
+  harness::TempDir dir;
+  Tzx t;
+  t.tone(1000, 600).pause(500).standard(1000, spectrum_header(3, "after", 300, 32768, 32768));
+  t.save(dir.file("t.tzx"));
+  ASSERT_EQ(harness::run_here({"-exact", "-freq", "44100", dir.file("t.tzx"), dir.file("s.wav")}).status, 0);
+  const format::Tape tape = format::Tape::FromTzx(decode::DecodeSound(dir.file("s.wav"), format::Kind::wav, -1, {}).image);
+  ASSERT_EQ(tape.size(), 2);
+  const format::IndexedBlock first = tape.at(0);
+  const auto *csw = std::get_if<format::CswRecording>(&first.block);
+  ASSERT_NE(csw, nullptr);
+  EXPECT_EQ(csw->rate, 44100u);
+  ASSERT_EQ(csw->compression, 1);
+  size_t even = 0, total = 0;
+  for (uint8_t n : csw->stream) even += n == 12 || n == 13, total += n;
+  EXPECT_GE(even, 596u);
+  EXPECT_NEAR(static_cast<double>(total), 600 * 1000 * 44100.0 / format::kTstatesPerSecond, 30);
+}
+
 // Spectrum blocks from half the ROM's speed to two and a half times it, and
 // CPC blocks from 1000 to 3000 baud, through a computer's output into a
 // sound card and through a deck.
